@@ -1,0 +1,9 @@
+# Shared part of the MinGW toolchain files: compilers by target triplet, Wine as the test runner.
+set(CMAKE_C_COMPILER ${TENDRAL_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TENDRAL_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${TENDRAL_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TENDRAL_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, from Debian packages, everything the build, the run and the tests need.
+# Idempotent and quick when all is present: it only calls apt when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest libgtest-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+  wine wine64 wine32:i386
+  xvfb xdotool x11-apps imagemagick
+)
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; }
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,38 @@
+# Sourced: the project's own Wine environment. Never touches the user's ~/.wine.
+TENDRAL_ROOT=${TENDRAL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${TENDRAL_WINEPREFIX:-$TENDRAL_ROOT/build/wineprefix}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all,err+module}
+# No Mono or Gecko download prompts in a fresh prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+WINE64=/usr/lib/wine/wine64
+
+# Creates the prefix once: 64-bit, graphics driver x11 with the null driver as fallback, no crash dialog.
+tendral_wine_prefix() {
+  [ -f "$WINEPREFIX/.tendral-ready" ] && return 0
+  echo "wine: creating prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  DISPLAY= "$WINE64" wineboot -i </dev/null >/dev/null 2>&1 || true
+  DISPLAY= "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >/dev/null 2>&1
+  DISPLAY= "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.tendral-ready"
+}
+
+# Starts the Wine server and its background services outside the tests, with their output thrown away,
+# so that no test inherits them and waits for them.
+tendral_wine_start() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  DISPLAY= "$WINE64" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+}
+
+# Stops the server of this prefix only, and with it every Wine process of the prefix.
+tendral_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+}
+
+# True when this machine runs 32-bit x86 code natively, so that 32-bit Windows programs run under Wine.
+tendral_runs_i686() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && return 1
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
