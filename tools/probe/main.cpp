@@ -1,1 +1,170 @@
-// placeholder, written next
+// probe: a small console helper for the end-to-end tests. It finds windows, samples their
+// visibility, sends or posts messages and tells whether a tray icon is there, on the virtual desktop named by
+// --desktop (Wine keeps windows per desktop), and prints what it saw on standard output.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The dialog class of the main window; every probe command addresses windows by this class and title.
+constexpr wchar_t kDialogClass[] = L"#32770";
+
+unsigned long long Number(const wchar_t* text)
+{
+    return std::wcstoull(text, nullptr, 0);
+}
+
+HWND FindDialog(const wchar_t* title)
+{
+    return FindWindowW(kDialogClass, title);
+}
+
+bool WaitFor(const wchar_t* title, bool present, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if ((FindDialog(title) != nullptr) == present) {
+            return true;
+        }
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(10);
+    }
+}
+
+// Samples every top-level window with the title from now until the time is up; a window that is
+// visible in any sample counts.
+int WatchHidden(const wchar_t* title, DWORD durationMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + durationMs;
+    unsigned samples = 0;
+    unsigned found = 0;
+    unsigned visible = 0;
+    while (GetTickCount64() < deadline) {
+        ++samples;
+        HWND window = FindDialog(title);
+        if (window != nullptr) {
+            ++found;
+            if (IsWindowVisible(window)) {
+                ++visible;
+            }
+        }
+        Sleep(1);
+    }
+    std::printf("samples %u found %u visible %u\n", samples, found, visible);
+    return found > 0 && visible == 0 ? 0 : 1;
+}
+
+BOOL CALLBACK PrintWindow(HWND window, LPARAM)
+{
+    wchar_t className[128] = {};
+    wchar_t title[256] = {};
+    GetClassNameW(window, className, 128);
+    GetWindowTextW(window, title, 256);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::printf("%p pid %lu visible %d class \"%ls\" title \"%ls\" rect %ld,%ld,%ld,%ld\n",
+                static_cast<void*>(window), pid, IsWindowVisible(window) ? 1 : 0, className, title, r.left,
+                r.top, r.right, r.bottom);
+    return TRUE;
+}
+
+// The shell answers a modification of an icon it does not have with failure; a modification that
+// changes nothing so tells whether the window's icon is in the tray.
+int HasTrayIcon(const wchar_t* title, UINT iconId)
+{
+    HWND window = FindDialog(title);
+    if (window == nullptr) {
+        std::puts("no window");
+        return 1;
+    }
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = window;
+    record.uID = iconId;
+    const bool present = Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+    std::puts(present ? "present" : "absent");
+    return present ? 0 : 1;
+}
+
+int Usage()
+{
+    std::fputs("usage: probe [--desktop NAME] COMMAND ...\n"
+               "  find TITLE                    exit 0 when the dialog exists\n"
+               "  wait-window TITLE MS          wait until it exists\n"
+               "  wait-gone TITLE MS            wait until it is gone\n"
+               "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
+               "  post TITLE MSG WPARAM LPARAM  post a message to it\n"
+               "  send TITLE MSG WPARAM LPARAM  send a message (5 s bound) and print the result\n"
+               "  tray-has TITLE ID             exit 0 when the dialog's tray icon ID is in the tray\n"
+               "  windows                       list the top-level windows\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<const wchar_t*> args(argv + 1, argv + argc);
+    if (args.size() >= 2 && std::wcscmp(args[0], L"--desktop") == 0) {
+        HDESK desktop = OpenDesktopW(args[1], 0, FALSE, GENERIC_ALL);
+        if (desktop == nullptr || !SetThreadDesktop(desktop)) {
+            std::fprintf(stderr, "probe: cannot use desktop %ls\n", args[1]);
+            return 2;
+        }
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty()) {
+        return Usage();
+    }
+    const std::wstring command = args[0];
+    if (command == L"find" && args.size() == 2) {
+        return FindDialog(args[1]) != nullptr ? 0 : 1;
+    }
+    if (command == L"wait-window" && args.size() == 3) {
+        return WaitFor(args[1], true, static_cast<DWORD>(Number(args[2]))) ? 0 : 1;
+    }
+    if (command == L"wait-gone" && args.size() == 3) {
+        return WaitFor(args[1], false, static_cast<DWORD>(Number(args[2]))) ? 0 : 1;
+    }
+    if (command == L"watch-hidden" && args.size() == 3) {
+        return WatchHidden(args[1], static_cast<DWORD>(Number(args[2])));
+    }
+    if ((command == L"post" || command == L"send") && args.size() == 5) {
+        HWND window = FindDialog(args[1]);
+        if (window == nullptr) {
+            std::fprintf(stderr, "probe: no window \"%ls\"\n", args[1]);
+            return 1;
+        }
+        const UINT message = static_cast<UINT>(Number(args[2]));
+        const WPARAM wParam = static_cast<WPARAM>(Number(args[3]));
+        const LPARAM lParam = static_cast<LPARAM>(Number(args[4]));
+        if (command == L"post") {
+            return PostMessageW(window, message, wParam, lParam) ? 0 : 1;
+        }
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+            std::fprintf(stderr, "probe: send failed, error %lu\n", GetLastError());
+            return 1;
+        }
+        std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
+    }
+    if (command == L"tray-has" && args.size() == 3) {
+        return HasTrayIcon(args[1], static_cast<UINT>(Number(args[2])));
+    }
+    if (command == L"windows" && args.size() == 1) {
+        EnumWindows(PrintWindow, 0);
+        return 0;
+    }
+    return Usage();
+}

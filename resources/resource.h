@@ -1,0 +1,13 @@
+// Resource and control IDs, shared by the resource script and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_VELKARO_DIALOG 102
+#define IDR_MAINFRAME 130
+
+#define IDC_RADIO_OVERCLOCK 1000
+#define IDC_RADIO_STOCK 1001
+
+// System-menu command of the About item.
+#define IDM_ABOUTBOX 0x0010

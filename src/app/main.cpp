@@ -1,0 +1,4 @@
+// The program's one application object.
+#include "app/velkaro_app.h"
+
+CVelkaroApp theApp;

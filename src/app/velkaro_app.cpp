@@ -1,0 +1,25 @@
+#include "app/velkaro_app.h"
+
+#include <commctrl.h>
+
+#include "app/velkaro_dlg.h"
+
+BOOL CVelkaroApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = 0xFF;  // all the basic window classes
+    InitCommonControlsEx(&controls);
+
+    CWinApp::InitInstance();
+    AfxEnableControlContainer();
+    SetRegistryKey(L"Local AppWizard-Generated Applications");
+
+    {
+        CVelkaroDlg dialog;
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}

@@ -1,0 +1,220 @@
+#include "app/velkaro_dlg.h"
+
+#include "control/overclock_switch.h"
+#include "platform/win_app.h"
+#include "resources/resource.h"
+#include "tray/tray_icon.h"
+
+HANDLE g_instanceMutex = nullptr;
+std::atomic<CVelkaroDlg*> g_mainWindow{nullptr};
+
+namespace {
+
+constexpr wchar_t kFirmwareEventQuery[] = L"Select * from ORV_Event";
+constexpr wchar_t kFirmwareNamespace[] = L"root\\wmi";
+constexpr wchar_t kFirmwareQueryLanguage[] = L"WQL";
+constexpr std::size_t kFirmwareEventBufferSize = 260;
+
+}  // namespace
+
+const MessageEntry CVelkaroDlg::kMessages[] = {
+    OnMessage(WM_SYSCOMMAND, &CVelkaroDlg::OnSysCommand),
+    OnMessage(WM_PAINT, &CVelkaroDlg::OnPaint),
+    OnMessage(WM_QUERYDRAGICON, &CVelkaroDlg::OnQueryDragIcon),
+    OnMessage(WM_TRAYNOTIFY, &CVelkaroDlg::OnTrayNotify),
+    OnMessage(WM_FIRMWARE_EVENT, &CVelkaroDlg::OnFirmwareEvent),
+    OnMessage(WM_POWERBROADCAST, &CVelkaroDlg::OnPowerBroadcast),
+    OnMessage(WM_CLOSE, &CVelkaroDlg::OnClose),
+    OnMessage(WM_DESTROY, &CVelkaroDlg::OnDestroy),
+    OnMessage(WM_WINDOWPOSCHANGING, &CVelkaroDlg::OnWindowPosChanging),
+    OnCommandId(IDOK, &CVelkaroDlg::OnOkCommand),
+    OnCommandId(IDCANCEL, &CVelkaroDlg::OnCancelCommand),
+};
+
+CVelkaroDlg::CVelkaroDlg()
+    : CDialog(IDD_VELKARO_DIALOG),
+      m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+{
+}
+
+std::span<const MessageEntry> CVelkaroDlg::MessageTable() const
+{
+    return kMessages;
+}
+
+void CVelkaroDlg::DoDataExchange()
+{
+    BindControl(m_radioOverclock, IDC_RADIO_OVERCLOCK);
+    BindControl(m_radioStock, IDC_RADIO_STOCK);
+    BindControl(m_buttonOk, IDOK);
+}
+
+BOOL CVelkaroDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    AddSystemMenuAbout();
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    if (!TakeInstanceMutex()) {
+        // Another instance runs: leave quietly. The shutdown path still runs when the window goes.
+        OnCancel();
+        return FALSE;
+    }
+    AfxEnableControlContainer();
+    FillTrayRecord(m_trayRecord, m_hWnd, m_hIcon);
+    AddTrayIcon(m_trayRecord);
+    g_mainWindow = this;
+    SubscribeFirmwareEvents();
+    StartBrightnessWatcher();
+    CheckGpu();
+    ApplyInitialOverclockState();
+    CreateAboutBox();
+    return TRUE;
+}
+
+void CVelkaroDlg::AddSystemMenuAbout()
+{
+    wchar_t text[256] = {};
+    if (LoadStringW(ProgramInstance(), IDS_ABOUTBOX, text, static_cast<int>(std::size(text))) <= 0) {
+        return;
+    }
+    HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+    if (systemMenu != nullptr) {
+        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+    }
+}
+
+bool CVelkaroDlg::TakeInstanceMutex()
+{
+    HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
+    if (running != nullptr) {
+        // The handle is deliberately kept open: the process is about to end.
+        g_instanceMutex = nullptr;
+        return false;
+    }
+    g_instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
+    if (g_instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Another instance created it between our open and our create: it is the running one, and
+        // this handle does not own the mutex.
+        g_instanceMutex = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void CVelkaroDlg::SubscribeFirmwareEvents()
+{
+    m_firmware.AddHWND(m_hWnd);
+    char buffer[kFirmwareEventBufferSize] = {};
+    m_firmware.ORVWMIEvent(kFirmwareEventQuery, buffer, kFirmwareNamespace, kFirmwareQueryLanguage);
+}
+
+// Later start-up steps; each succeeds without doing anything until its subsystem is there.
+void CVelkaroDlg::StartBrightnessWatcher() {}
+void CVelkaroDlg::CheckGpu() {}
+void CVelkaroDlg::ApplyInitialOverclockState() {}
+void CVelkaroDlg::CreateAboutBox() {}
+
+BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == 0) {
+        switch (LOWORD(wParam)) {
+        case ID_TRAY_ENABLE:
+            ocWanted = true;
+            EnableOverclock();
+            break;
+        case ID_TRAY_DISABLE:
+            ocWanted = false;
+            DisableOverclock();
+            break;
+        case ID_TRAY_EXIT:
+            ocWanted = false;
+            DisableOverclock();
+            OnCancel();
+            break;
+        default:
+            break;
+        }
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+LRESULT CVelkaroDlg::OnSysCommand(WPARAM wParam, LPARAM)
+{
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        return 0;  // the About box opens here once it exists
+    }
+    return Default();
+}
+
+LRESULT CVelkaroDlg::OnPaint(WPARAM, LPARAM)
+{
+    return Default();
+}
+
+LRESULT CVelkaroDlg::OnQueryDragIcon(WPARAM, LPARAM)
+{
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM)
+{
+    return 1;
+}
+
+LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM, LPARAM)
+{
+    return 1;
+}
+
+LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM, LPARAM lParam)
+{
+    return lParam != 0 ? 1 : 0;
+}
+
+LRESULT CVelkaroDlg::OnClose(WPARAM, LPARAM)
+{
+    ocWanted = false;
+    DisableOverclock();
+    return Default();
+}
+
+LRESULT CVelkaroDlg::OnDestroy(WPARAM, LPARAM)
+{
+    Default();
+    ocWanted = false;
+    DisableOverclock();
+    DeleteTrayIcon(m_trayRecord);
+    if (g_instanceMutex != nullptr) {
+        ReleaseMutex(g_instanceMutex);
+    }
+    return 0;
+}
+
+LRESULT CVelkaroDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
+{
+    const LRESULT result = Default();
+    // The template makes the window visible; this is the one place that keeps it hidden.
+    reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+    return result;
+}
+
+LRESULT CVelkaroDlg::OnOkCommand(WPARAM, LPARAM)
+{
+    ocWanted = m_radioOverclock.GetCheck() == BST_CHECKED;
+    if (ocWanted) {
+        EnableOverclock();
+    } else {
+        DisableOverclock();
+    }
+    return 0;
+}
+
+LRESULT CVelkaroDlg::OnCancelCommand(WPARAM, LPARAM)
+{
+    ocWanted = false;
+    DisableOverclock();
+    OnCancel();
+    return 0;
+}

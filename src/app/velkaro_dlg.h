@@ -1,0 +1,71 @@
+// The hidden main window. It holds the program's state, runs the start-up sequence, receives every
+// message and routes it, and on destruction switches off and releases what start-up took.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <span>
+
+#include "firmware/orv_wmi_acpi.h"
+#include "platform/button.h"
+#include "platform/dialog.h"
+
+class CVelkaroDlg : public CDialog {
+public:
+    CVelkaroDlg();
+
+    BOOL OnInitDialog() override;
+
+    HICON m_hIcon;
+    CORVWmiAcpi m_firmware;
+    NOTIFYICONDATAW m_trayRecord{};
+    bool ocSupported = false;
+    bool ocWanted = true;
+    CButton m_radioOverclock;
+    CButton m_radioStock;
+    CButton m_buttonOk;
+
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    std::span<const MessageEntry> MessageTable() const override;
+    void DoDataExchange() override;
+
+private:
+    void AddSystemMenuAbout();
+    bool TakeInstanceMutex();
+    void SubscribeFirmwareEvents();
+    void StartBrightnessWatcher();
+    void CheckGpu();
+    void ApplyInitialOverclockState();
+    void CreateAboutBox();
+
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+    LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam);
+    LRESULT OnOkCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCancelCommand(WPARAM wParam, LPARAM lParam);
+
+    static const MessageEntry kMessages[];
+};
+
+// Tray menu commands, taken by the command hook.
+inline constexpr UINT ID_TRAY_ENABLE = 300;
+inline constexpr UINT ID_TRAY_DISABLE = 301;
+inline constexpr UINT ID_TRAY_ABOUT = 302;
+inline constexpr UINT ID_TRAY_EXIT = 303;
+
+// Named mutex that keeps the program to one instance.
+inline constexpr wchar_t kInstanceMutexName[] = L"Tendral";
+
+// Held while this process is the running instance; released at shutdown, never closed.
+extern HANDLE g_instanceMutex;
+// The one main window, published at start-up for code that runs on other threads.
+extern std::atomic<CVelkaroDlg*> g_mainWindow;

@@ -1,0 +1,44 @@
+// Background subscription to the firmware service's event pipe. A thread of its own subscribes,
+// hands every event code to the sink, and subscribes again with backoff when the service is not
+// there or the connection breaks.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/unique_handle.h"
+
+class PipeClient;
+
+class EventListener {
+public:
+    using Sink = std::function<void(std::uint32_t code)>;
+
+    // `subscription` is the subscription message; `sink` is called on the listener's thread.
+    EventListener(std::string subscription, Sink sink);
+    // Stops the thread and waits for it: the sink is never called after this returns.
+    ~EventListener();
+    EventListener(const EventListener&) = delete;
+    EventListener& operator=(const EventListener&) = delete;
+
+    // Waits for the outcome of the first subscription attempt; true when the service accepted it.
+    bool WaitForFirstAttempt(DWORD timeoutMs);
+
+private:
+    static DWORD WINAPI ThreadMain(void* listener);
+    void Run();
+    bool Subscribe(PipeClient& pipe);
+    void Listen(PipeClient& pipe);
+    bool Stopping() const;
+
+    std::string m_subscription;
+    Sink m_sink;
+    UniqueHandle m_stop;
+    UniqueHandle m_firstAttemptDone;
+    std::atomic<bool> m_firstAttemptAccepted{false};
+    UniqueHandle m_thread;
+};

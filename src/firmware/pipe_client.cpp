@@ -1,0 +1,103 @@
+#include "firmware/pipe_client.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr DWORD kConnectRetryMs = 10;
+
+DWORD Remaining(ULONGLONG deadline)
+{
+    if (deadline == PipeClient::kNoDeadline) {
+        return INFINITE;
+    }
+    const ULONGLONG now = GetTickCount64();
+    return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
+}
+
+// Waits for `object` or the abort event; WAIT_OBJECT_0 + 1 means aborted.
+DWORD WaitWithAbort(HANDLE object, HANDLE abortEvent, DWORD timeoutMs)
+{
+    const HANDLE handles[] = {object, abortEvent};
+    return WaitForMultipleObjects(abortEvent != nullptr ? 2 : 1, handles, FALSE, timeoutMs);
+}
+
+}  // namespace
+
+PipeClient PipeClient::Connect(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent)
+{
+    PipeClient client;
+    client.m_ioDone.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!client.m_ioDone) {
+        return client;
+    }
+    for (;;) {
+        client.m_pipe.Reset(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OVERLAPPED, nullptr));
+        if (client.m_pipe) {
+            DWORD mode = PIPE_READMODE_MESSAGE;
+            if (!SetNamedPipeHandleState(client.m_pipe.Get(), &mode, nullptr, nullptr)) {
+                client.m_pipe.Reset();
+            }
+            return client;
+        }
+        // None listening, all busy, or the server between two instances: try again shortly.
+        const DWORD remaining = Remaining(deadline);
+        if (remaining == 0) {
+            return client;
+        }
+        const DWORD pause = std::min(remaining, kConnectRetryMs);
+        if (abortEvent != nullptr) {
+            if (WaitForSingleObject(abortEvent, pause) == WAIT_OBJECT_0) {
+                return client;
+            }
+        } else {
+            Sleep(pause);
+        }
+    }
+}
+
+PipeStatus PipeClient::Write(const void* data, DWORD size, ULONGLONG deadline, HANDLE abortEvent)
+{
+    OVERLAPPED io{};
+    io.hEvent = m_ioDone.Get();
+    DWORD written = 0;
+    const BOOL started = WriteFile(m_pipe.Get(), data, size, nullptr, &io);
+    const PipeStatus status = Finish(io, started, &written, deadline, abortEvent);
+    return status == PipeStatus::Done && written != size ? PipeStatus::Failed : status;
+}
+
+PipeStatus PipeClient::Read(void* buffer, DWORD size, DWORD* received, ULONGLONG deadline, HANDLE abortEvent)
+{
+    OVERLAPPED io{};
+    io.hEvent = m_ioDone.Get();
+    *received = 0;
+    const BOOL started = ReadFile(m_pipe.Get(), buffer, size, nullptr, &io);
+    return Finish(io, started, received, deadline, abortEvent);
+}
+
+PipeStatus PipeClient::Finish(OVERLAPPED& io, BOOL started, DWORD* transferred, ULONGLONG deadline,
+                              HANDLE abortEvent)
+{
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_MORE_DATA) {
+            return PipeStatus::TooLong;
+        }
+        if (error != ERROR_IO_PENDING) {
+            return PipeStatus::Failed;
+        }
+        const DWORD wait = WaitWithAbort(io.hEvent, abortEvent, Remaining(deadline));
+        if (wait != WAIT_OBJECT_0) {
+            // The buffer and the OVERLAPPED belong to the caller's frame: the operation must be
+            // over, cancelled or not, before we return.
+            CancelIoEx(m_pipe.Get(), &io);
+            GetOverlappedResult(m_pipe.Get(), &io, transferred, TRUE);
+            return wait == WAIT_OBJECT_0 + 1 ? PipeStatus::Aborted : PipeStatus::TimedOut;
+        }
+    }
+    if (!GetOverlappedResult(m_pipe.Get(), &io, transferred, FALSE)) {
+        return GetLastError() == ERROR_MORE_DATA ? PipeStatus::TooLong : PipeStatus::Failed;
+    }
+    return PipeStatus::Done;
+}

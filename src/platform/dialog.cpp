@@ -1,0 +1,158 @@
+#include "platform/dialog.h"
+
+#include "platform/button.h"
+#include "platform/win_app.h"
+
+namespace {
+
+// WM_COMMAND notification codes that mean "the command was given": menus and button clicks send 0,
+// accelerators 1.
+bool IsCommandNotification(WPARAM wParam, LPARAM lParam)
+{
+    const UINT code = HIWORD(wParam);
+    return code == 0 || (code == 1 && lParam == 0);
+}
+
+}  // namespace
+
+CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd != nullptr) {
+        DestroyWindow(m_hWnd);
+    }
+}
+
+INT_PTR CDialog::DoModal()
+{
+    return DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(m_templateId), m_parent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::Create()
+{
+    return CreateDialogParamW(ProgramInstance(), MAKEINTRESOURCEW(m_templateId), m_parent, DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CDialog::EndDialog(int result)
+{
+    ::EndDialog(m_hWnd, result);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    DoDataExchange();
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (!IsCommandNotification(wParam, lParam)) {
+        return FALSE;
+    }
+    const UINT id = LOWORD(wParam);
+    if (const MessageEntry* entry = FindEntry(WM_COMMAND, id)) {
+        (this->*entry->handler)(wParam, lParam);
+        return TRUE;
+    }
+    if (id == IDOK) {
+        OnOK();
+        return TRUE;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+std::span<const MessageEntry> CDialog::MessageTable() const
+{
+    return {};
+}
+
+void CDialog::DoDataExchange() {}
+
+void CDialog::BindControl(CButton& control, int controlId)
+{
+    control.Attach(GetDlgItem(m_hWnd, controlId));
+}
+
+LRESULT CDialog::Default()
+{
+    return CallWindowProcW(m_defaultProc, m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
+}
+
+// The dialog manager calls this for every message. It attaches the object at WM_INITDIALOG and
+// from then on routes the window's messages through RoutingProc; for all later messages it does
+// nothing, so that the dialog manager's own processing is the default processing.
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG) {
+        return FALSE;
+    }
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    dialog->AttachWindow(window);
+    return dialog->OnInitDialog();
+}
+
+void CDialog::AttachWindow(HWND window)
+{
+    m_hWnd = window;
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    m_defaultProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDialog::RoutingProc)));
+}
+
+LRESULT CALLBACK CDialog::RoutingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (message == WM_NCDESTROY) {
+        // Last message: give the window back to the dialog manager and let go of it.
+        const WNDPROC defaultProc = dialog->m_defaultProc;
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defaultProc));
+        SetWindowLongPtrW(window, DWLP_USER, 0);
+        dialog->m_hWnd = nullptr;
+        return CallWindowProcW(defaultProc, window, message, wParam, lParam);
+    }
+    return dialog->Route(message, wParam, lParam);
+}
+
+LRESULT CDialog::Route(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Handlers may send messages to their own window, so the message being handled is a stack.
+    const Message outer = m_current;
+    m_current = {message, wParam, lParam};
+    LRESULT result;
+    if (message == WM_COMMAND) {
+        result = OnCommand(wParam, lParam) ? 0 : Default();
+    } else if (const MessageEntry* entry = FindEntry(message, 0)) {
+        result = (this->*entry->handler)(wParam, lParam);
+    } else {
+        result = Default();
+    }
+    m_current = outer;
+    return result;
+}
+
+const MessageEntry* CDialog::FindEntry(UINT message, UINT commandId) const
+{
+    for (const MessageEntry& entry : MessageTable()) {
+        if (entry.message == message && entry.commandId == commandId) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,43 @@
+// The application object: the program derives one class from CWinApp and creates one global instance.
+// The entry point runs its InitInstance once; all message processing happens in the main dialog's loop.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CDialog;
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // True would ask for a message loop of the application's own; this layer has none, so the
+    // entry point ends the process whatever InitInstance returns.
+    virtual BOOL InitInstance();
+
+    // Names the registry key under which settings would be kept. The layer keeps nothing there; the
+    // name is only remembered.
+    void SetRegistryKey(const wchar_t* key);
+    const std::wstring& RegistryKey() const { return m_registryKey; }
+
+    static CWinApp* Current();
+
+    CDialog* m_pMainWnd = nullptr;
+
+private:
+    std::wstring m_registryKey;
+};
+
+// Dialogs of this program host no ActiveX controls, so there is no container support to switch on;
+// the call stays where the start-up order has it.
+void AfxEnableControlContainer();
+
+// The module whose resources (templates, icons, strings) the program loads.
+HINSTANCE ProgramInstance();
+
+// Runs the one application object; called by the entry point.
+int RunApplication();
