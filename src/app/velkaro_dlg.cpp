@@ -1,6 +1,7 @@
 #include "app/velkaro_dlg.h"
 
 #include "control/overclock_switch.h"
+#include "platform/unique_handle.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
 #include "tray/tray_icon.h"
@@ -87,9 +88,7 @@ void CVelkaroDlg::AddSystemMenuAbout()
 
 bool CVelkaroDlg::TakeInstanceMutex()
 {
-    HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
-    if (running != nullptr) {
-        // The handle is deliberately kept open: the process is about to end.
+    if (UniqueHandle running{OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName)}) {
         g_instanceMutex = nullptr;
         return false;
     }

@@ -9,10 +9,13 @@
 
 extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* reply, int replySize)
 {
-    if (reply == nullptr || replySize <= 0 || request == nullptr || requestSize <= 0) {
+    if (reply == nullptr || replySize <= 0) {
         return 0;
     }
     reply[0] = '\0';
+    if (request == nullptr || requestSize <= 0) {
+        return 0;
+    }
     const ULONGLONG start = GetTickCount64();
     const ULONGLONG deadline = start + firmware_pipes::kExchangeTimeoutMs;
     PipeClient pipe = PipeClient::Connect(firmware_pipes::kSettingsPipe,

@@ -95,10 +95,55 @@ int HasTrayIcon(const wchar_t* title, UINT iconId)
     return present ? 0 : 1;
 }
 
+int CountDialogs(const wchar_t* title)
+{
+    int count = 0;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, kDialogClass, title)) != nullptr) {
+        ++count;
+    }
+    std::printf("%d\n", count);
+    return 0;
+}
+
+// Starts a program on the desktop (when one is named) and waits for it; the probe's exit code is then
+// the program's.
+int Run(const wchar_t* desktop, DWORD timeoutMs, const std::vector<const wchar_t*>& command)
+{
+    std::wstring line;
+    for (const wchar_t* part : command) {
+        line += line.empty() ? L"\"" : L" \"";
+        line += part;
+        line += L"\"";
+    }
+    std::wstring desktopName = desktop != nullptr ? desktop : L"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        std::fprintf(stderr, "probe: cannot start %ls (error %lu)\n", line.c_str(), GetLastError());
+        return 127;
+    }
+    CloseHandle(info.hThread);
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        std::fprintf(stderr, "probe: %ls still runs after %lu ms\n", line.c_str(), timeoutMs);
+        CloseHandle(info.hProcess);
+        return 124;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(exitCode);
+}
+
 int Usage()
 {
     std::fputs("usage: probe [--desktop NAME] COMMAND ...\n"
+               "  run MS PROGRAM [ARGS...]      run a program on the desktop; exit with its exit code\n"
+               "  hold                          keep the desktop in use until killed\n"
                "  find TITLE                    exit 0 when the dialog exists\n"
+               "  count TITLE                   print the number of dialogs with the title\n"
                "  wait-window TITLE MS          wait until it exists\n"
                "  wait-gone TITLE MS            wait until it is gone\n"
                "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
@@ -115,7 +160,9 @@ int Usage()
 int wmain(int argc, wchar_t** argv)
 {
     std::vector<const wchar_t*> args(argv + 1, argv + argc);
+    const wchar_t* desktopName = nullptr;
     if (args.size() >= 2 && std::wcscmp(args[0], L"--desktop") == 0) {
+        desktopName = args[1];
         HDESK desktop = OpenDesktopW(args[1], 0, FALSE, GENERIC_ALL);
         if (desktop == nullptr || !SetThreadDesktop(desktop)) {
             std::fprintf(stderr, "probe: cannot use desktop %ls\n", args[1]);
@@ -127,6 +174,16 @@ int wmain(int argc, wchar_t** argv)
         return Usage();
     }
     const std::wstring command = args[0];
+    if (command == L"run" && args.size() >= 3) {
+        return Run(desktopName, static_cast<DWORD>(Number(args[1])), {args.begin() + 2, args.end()});
+    }
+    if (command == L"hold" && args.size() == 1) {
+        Sleep(INFINITE);
+        return 0;
+    }
+    if (command == L"count" && args.size() == 2) {
+        return CountDialogs(args[1]);
+    }
     if (command == L"find" && args.size() == 2) {
         return FindDialog(args[1]) != nullptr ? 0 : 1;
     }

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds all presets, then the three tiers
+#   native  the portable code with g++, plain and under AddressSanitizer + UBSan
+#   win     the Win32 code cross-built with MinGW, run under Wine
+#   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb
+# and ends with "N passed, N failed" over all tiers. Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+mkdir -p build
+source scripts/wine-env.sh
+
+scripts/setup.sh || exit 1
+scripts/build.sh native native-asan mingw-i686 mingw-x86_64 || { echo "0 passed, 1 failed"; exit 1; }
+
+total_passed=0
+total_failed=0
+count() {  # tier name, passed, failed
+  printf '%-28s %s passed, %s failed\n' "$1" "$2" "$3"
+  total_passed=$((total_passed + $2))
+  total_failed=$((total_failed + $3))
+}
+
+# Runs CTest in a build directory and adds its counts.
+run_ctest() {
+  local name=$1 dir=$2 log=build/$1.ctest.log
+  (cd "$dir" && ctest --output-on-failure -j2 --timeout 120) >"$log" 2>&1
+  local summary passed failed all
+  summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then
+    echo "$name: no test results, see $log"
+    count "$name" 0 1
+    return
+  fi
+  failed=$(sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$summary")
+  all=$(sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$summary")
+  passed=$((all - failed))
+  [ "$failed" -eq 0 ] || sed -n '/The following tests FAILED/,$p' "$log"
+  count "$name" "$passed" "$failed"
+}
+
+run_ctest native build/native
+run_ctest native-asan build/native-asan
+
+# Wine tiers. 32-bit programs need a kernel that runs 32-bit code; without it they are built only.
+tendral_wine_prefix
+tendral_wine_start
+run_ctest win-x86_64 build/mingw-x86_64
+e2e_bin=build/mingw-x86_64/bin
+if tendral_runs_i686; then
+  run_ctest win-i686 build/mingw-i686
+  e2e_bin=build/mingw-i686/bin
+else
+  echo "win-i686: not run: this kernel runs no 32-bit code (built only)"
+fi
+tendral_wine_stop
+
+e2e_log=build/e2e.log
+tests/e2e/run.sh "$e2e_bin" 2>&1 | tee "$e2e_log" | grep -E '^(FAIL|    )' || true
+e2e_summary=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$e2e_log" | tail -n 1)
+if [ -n "$e2e_summary" ]; then
+  read -r _ p _ f _ <<<"$e2e_summary"
+  count "e2e ($(basename "$(dirname "$e2e_bin")"))" "$p" "$f"
+else
+  echo "e2e: no results, see $e2e_log"
+  count e2e 0 1
+fi
+
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]

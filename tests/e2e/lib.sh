@@ -1,0 +1,136 @@
+# Sourced by tests/e2e/run.sh and scripts/run.sh: drives the real Velkaro.exe in a Wine virtual desktop
+# on an X display, with the firmware service simulator and the probe helper.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+
+E2E_DESKTOP=tendral-e2e
+E2E_SIZE=1024x768
+E2E_BIN=${E2E_BIN:-}
+E2E_OUT=${E2E_OUT:-$TENDRAL_ROOT/build/e2e}
+E2E_JOURNAL=$E2E_OUT/journal.log
+WINE_RUN=$TENDRAL_ROOT/scripts/wine-run
+E2E_XVFB_PID=
+E2E_KEEPER_PID=
+E2E_SIM_PID=
+E2E_VELKARO_PID=
+
+# Starts an own Xvfb display unless told to use the caller's, and the virtual desktop on it. The
+# desktop is kept in use by a probe that holds it, so that it survives the program's restarts.
+e2e_start_desktop() {
+  local own_display=${1:-yes}
+  mkdir -p "$E2E_OUT"
+  if [ "$own_display" = yes ]; then
+    local n=90
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb :$n -screen 0 ${E2E_SIZE}x24 -nolisten tcp >/dev/null 2>&1 &
+    E2E_XVFB_PID=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  fi
+  tendral_wine_start
+  "$WINE64" explorer /desktop=$E2E_DESKTOP,$E2E_SIZE "$(winpath "$E2E_BIN/probe.exe")" hold </dev/null >/dev/null 2>&1 &
+  E2E_KEEPER_PID=$!
+  for _ in $(seq 100); do
+    probe windows 2>/dev/null | grep -q Shell_TrayWnd && return 0
+    sleep 0.1
+  done
+  echo "e2e: the virtual desktop did not come up" >&2
+  return 1
+}
+
+e2e_stop_desktop() {
+  velkaro_stop_all
+  sim_stop
+  tendral_wine_stop
+  [ -n "$E2E_KEEPER_PID" ] && wait "$E2E_KEEPER_PID" 2>/dev/null
+  if [ -n "$E2E_XVFB_PID" ]; then
+    kill "$E2E_XVFB_PID" 2>/dev/null
+    wait "$E2E_XVFB_PID" 2>/dev/null
+  fi
+  E2E_KEEPER_PID= E2E_XVFB_PID=
+}
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+probe() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# The firmware service simulator, option on unless other values are given.
+sim_start() {
+  sim_stop
+  rm -f "$E2E_JOURNAL"
+  "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" serve --system0 2 --system1 0 --ap6 16 "$@" \
+    --journal "$(winpath "$E2E_JOURNAL")" </dev/null >/dev/null 2>&1 &
+  E2E_SIM_PID=$!
+  for _ in $(seq 100); do
+    [ "$(sim_ctl ping)" = ok ] && return 0
+    sleep 0.05
+  done
+  echo "e2e: the simulator did not start" >&2
+  return 1
+}
+
+sim_ctl() { "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" ctl "$@" 2>/dev/null | tr -d '\r'; }
+
+sim_stop() {
+  [ -n "$E2E_SIM_PID" ] || return 0
+  sim_ctl stop >/dev/null
+  wait "$E2E_SIM_PID" 2>/dev/null
+  E2E_SIM_PID=
+}
+
+# The journal without control lines.
+journal() { grep -v '^#' "$E2E_JOURNAL" 2>/dev/null | tr -d '\r'; }
+
+# Starts Velkaro.exe on the desktop; velkaro_wait_exit tells its exit code.
+velkaro_start() {
+  rm -f "$E2E_OUT/velkaro.exit"
+  (
+    probe run 600000 "$(winpath "$E2E_BIN/Velkaro.exe")"
+    echo $? >"$E2E_OUT/velkaro.exit"
+  ) &
+  E2E_VELKARO_PID=$!
+}
+
+# Waits up to 10 s for the started program to end and prints its exit code.
+velkaro_wait_exit() {
+  for _ in $(seq 100); do
+    if [ -s "$E2E_OUT/velkaro.exit" ]; then
+      cat "$E2E_OUT/velkaro.exit"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "still running"
+}
+
+# Ends every Velkaro.exe of this prefix that a scenario left behind.
+velkaro_stop_all() {
+  if probe find Ormund; then
+    probe post Ormund 0x0111 303 0 >/dev/null
+    probe wait-gone Ormund 5000 || "$WINE64" taskkill /f /im Velkaro.exe </dev/null >/dev/null 2>&1
+  fi
+  [ -n "$E2E_VELKARO_PID" ] && wait "$E2E_VELKARO_PID" 2>/dev/null
+  E2E_VELKARO_PID=
+}
+
+screenshot() { xwd -root -display "$DISPLAY" | convert xwd:- "$1"; }
+
+# Number of colours in tray slot N (0 is the rightmost) of a screenshot: 1 when the slot is empty.
+tray_slot_colours() {
+  convert "$1" -crop 16x16+$((1006 - 20 * $2))+750 +repage -format %k info:
+}
+
+# Scenario bookkeeping: expect records a failed check with its message; a scenario fails when any did.
+E2E_FAILURES=()
+expect() {
+  local message=$1
+  shift
+  if ! "$@" >/dev/null; then
+    E2E_FAILURES+=("$message")
+  fi
+}
+expect_eq() {
+  local message=$1 actual=$2 expected=$3
+  if [ "$actual" != "$expected" ]; then
+    E2E_FAILURES+=("$message: got [$actual], expected [$expected]")
+  fi
+}

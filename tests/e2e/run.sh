@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# End-to-end scenarios: the real Velkaro.exe in a Wine virtual desktop on its own Xvfb display.
+# Usage: tests/e2e/run.sh BIN_DIR. Prints one line per scenario and "e2e: N passed, M failed".
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+export E2E_BIN=$(cd "$1" && pwd)
+source "$here/lib.sh"
+for file in "$here"/scenarios/*.sh; do
+  source "$file"
+done
+
+e2e_start_desktop yes || { echo "e2e: 0 passed, 1 failed"; e2e_stop_desktop; exit 1; }
+trap e2e_stop_desktop EXIT
+
+passed=0
+failed=0
+for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_'); do
+  E2E_FAILURES=()
+  "$scenario"
+  velkaro_stop_all
+  sim_stop
+  if [ ${#E2E_FAILURES[@]} -eq 0 ]; then
+    passed=$((passed + 1))
+    echo "PASS ${scenario#scenario_}"
+  else
+    failed=$((failed + 1))
+    echo "FAIL ${scenario#scenario_}"
+    printf '    %s\n' "${E2E_FAILURES[@]}"
+  fi
+done
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,290 @@
+// The main window run for real (modal, from its template) with the simulator as firmware service and
+// the shell's tray replaced by a recorder, since Wine has no tray without a display.
+#include "app/velkaro_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "simulator_process.h"
+#include "tray/tray_icon.h"
+
+namespace {
+
+struct TrayCall {
+    DWORD message;
+    NOTIFYICONDATAW record;
+};
+
+std::vector<TrayCall> g_trayCalls;
+
+BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
+{
+    g_trayCalls.push_back({message, *record});
+    return TRUE;
+}
+
+// Runs once inside the dialog's modal loop, after start-up.
+std::function<void()> g_script;
+
+void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (g_script) {
+        auto script = std::move(g_script);
+        g_script = nullptr;
+        script();
+    }
+}
+
+INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
+{
+    g_script = std::move(script);
+    SetTimer(nullptr, 0, 10, RunScript);
+    return dialog.DoModal();
+}
+
+// Whether another thread could take the instance mutex now, that is whether it is free.
+bool InstanceMutexIsFree()
+{
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
+            if (mutex == nullptr) {
+                return 2;
+            }
+            const DWORD wait = WaitForSingleObject(mutex, 0);
+            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+                ReleaseMutex(mutex);
+            }
+            CloseHandle(mutex);
+            return wait == WAIT_OBJECT_0 ? 0 : 1;
+        },
+        nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    DWORD result = 1;
+    GetExitCodeThread(thread, &result);
+    CloseHandle(thread);
+    return result == 0;
+}
+
+std::wstring MenuItemText(HMENU menu, int position)
+{
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 64, MF_BYPOSITION);
+    return text;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(simulator.Start());
+        g_trayCalls.clear();
+        g_shellNotifyIcon = &RecordTrayCall;
+        g_mainWindow = nullptr;
+    }
+
+    void TearDown() override
+    {
+        g_shellNotifyIcon = &Shell_NotifyIconW;
+        if (g_instanceMutex != nullptr) {
+            CloseHandle(g_instanceMutex);
+            g_instanceMutex = nullptr;
+        }
+    }
+
+    SimulatorProcess simulator;
+};
+
+TEST_F(MainWindow, StartsHiddenWithTrayIconSystemMenuAndFirmwareSubscription)
+{
+    CVelkaroDlg dialog;
+    bool ran = false;
+    const INT_PTR result = RunModal(dialog, [&] {
+        ran = true;
+        HWND window = dialog.m_hWnd;
+        EXPECT_EQ(g_mainWindow.load(), &dialog);
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)), dialog.m_hIcon);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), dialog.m_hIcon);
+        EXPECT_NE(dialog.m_hIcon, nullptr);
+
+        HMENU systemMenu = GetSystemMenu(window, FALSE);
+        const int count = GetMenuItemCount(systemMenu);
+        ASSERT_GE(count, 2);
+        EXPECT_EQ(GetMenuState(systemMenu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
+                  static_cast<UINT>(MF_SEPARATOR));
+        EXPECT_EQ(GetMenuItemID(systemMenu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+        EXPECT_EQ(MenuItemText(systemMenu, count - 1), L"&About Velkaro...");
+
+        ASSERT_EQ(g_trayCalls.size(), 1u);
+        EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_ADD));
+        const NOTIFYICONDATAW& record = g_trayCalls[0].record;
+        EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 956u : 976u);
+        EXPECT_EQ(record.hWnd, window);
+        EXPECT_EQ(record.uID, 1u);
+        EXPECT_EQ(record.uCallbackMessage, 0x0401u);
+        EXPECT_EQ(record.hIcon, dialog.m_hIcon);
+        EXPECT_STREQ(record.szTip, L"Tendral");
+        EXPECT_EQ(record.uFlags, 7u);
+
+        EXPECT_NE(g_instanceMutex, nullptr);
+        EXPECT_FALSE(InstanceMutexIsFree());
+        EXPECT_EQ(simulator.Journal(),
+                  std::vector<std::string>{"SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0"});
+
+        // Firmware events reach the window through the library.
+        EXPECT_EQ(simulator.Ctl(L"event 96"), "ok 1");
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(result, IDCANCEL);
+    ASSERT_EQ(g_trayCalls.size(), 2u);
+    EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(std::memcmp(&g_trayCalls[1].record, &g_trayCalls[0].record, sizeof(NOTIFYICONDATAW)), 0);
+    EXPECT_TRUE(InstanceMutexIsFree());
+    EXPECT_FALSE(dialog.ocWanted);
+}
+
+TEST_F(MainWindow, EveryWayOfEndingRemovesTheIconAndReleasesTheMutex)
+{
+    const std::pair<UINT, WPARAM> endings[] = {
+        {WM_CLOSE, 0},
+        {WM_COMMAND, IDCANCEL},
+        {WM_COMMAND, ID_TRAY_EXIT},
+        {WM_SYSCOMMAND, SC_CLOSE},
+    };
+    for (const auto& [message, wParam] : endings) {
+        g_trayCalls.clear();
+        CVelkaroDlg dialog;
+        const INT_PTR result = RunModal(dialog, [&] { PostMessageW(dialog.m_hWnd, message, wParam, 0); });
+        EXPECT_EQ(result, IDCANCEL) << message << " " << wParam;
+        ASSERT_EQ(g_trayCalls.size(), 2u) << message << " " << wParam;
+        EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_TRUE(InstanceMutexIsFree()) << message << " " << wParam;
+        EXPECT_FALSE(dialog.ocWanted);
+        CloseHandle(g_instanceMutex);
+        g_instanceMutex = nullptr;
+    }
+}
+
+TEST_F(MainWindow, SecondInstanceLeavesQuietlyWithoutIconOrSubscription)
+{
+    HANDLE running = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    ASSERT_NE(running, nullptr);
+    CVelkaroDlg dialog;
+    bool ran = false;
+    EXPECT_EQ(RunModal(dialog, [&] { ran = true; }), IDCANCEL);
+    g_script = nullptr;
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(g_instanceMutex, nullptr);
+    EXPECT_EQ(g_mainWindow.load(), nullptr);
+    // The shutdown path still deletes, with the record never filled.
+    ASSERT_EQ(g_trayCalls.size(), 1u);
+    EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
+    EXPECT_TRUE(simulator.Journal().empty());
+    CloseHandle(running);
+}
+
+TEST_F(MainWindow, MessageTableRoutesEachMessage)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        HWND window = dialog.m_hWnd;
+        EXPECT_EQ(SendMessageW(window, WM_FIRMWARE_EVENT, 0x60, 0), 1);
+        EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 0);
+        EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 1234), 1);
+        EXPECT_EQ(SendMessageW(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP), 1);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
+
+        WINDOWPOS position{};
+        position.hwnd = window;
+        position.flags = SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE;
+        SendMessageW(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&position));
+        EXPECT_EQ(position.flags, static_cast<UINT>(SWP_NOMOVE | SWP_NOSIZE));
+        ShowWindow(window, SW_SHOW);
+        EXPECT_FALSE(IsWindowVisible(window));
+
+        // The system menu's About item does not close or show anything.
+        SendMessageW(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        EXPECT_TRUE(IsWindow(window));
+
+        // OK applies the radio choice and leaves the window open.
+        dialog.m_radioOverclock.SetCheck(BST_UNCHECKED);
+        dialog.m_radioStock.SetCheck(BST_CHECKED);
+        SendMessageW(window, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(dialog.ocWanted);
+        dialog.m_radioOverclock.SetCheck(BST_CHECKED);
+        SendMessageW(window, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(dialog.ocWanted);
+        dialog.m_radioOverclock.SetCheck(BST_UNCHECKED);
+        dialog.m_radioStock.SetCheck(BST_UNCHECKED);
+        SendMessageW(window, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(dialog.ocWanted);
+        EXPECT_TRUE(IsWindow(window));
+
+        SendMessageW(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
+        EXPECT_TRUE(dialog.ocWanted);
+        SendMessageW(window, WM_COMMAND, ID_TRAY_DISABLE, 0);
+        EXPECT_FALSE(dialog.ocWanted);
+        SendMessageW(window, WM_COMMAND, ID_TRAY_ABOUT, 0);
+        EXPECT_TRUE(IsWindow(window));
+        SendMessageW(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
+        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+    EXPECT_FALSE(dialog.ocWanted);
+}
+
+TEST_F(MainWindow, StartsWithoutAFirmwareService)
+{
+    ASSERT_TRUE(simulator.Stop());
+    CVelkaroDlg dialog;
+    bool ran = false;
+    EXPECT_EQ(RunModal(dialog, [&] {
+                  ran = true;
+                  PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+              }),
+              IDCANCEL);
+    EXPECT_TRUE(ran);
+}
+
+TEST(MainWindowTemplate, ControlsAreThoseOfTheTemplate)
+{
+    class TemplateOnly : public CDialog {
+    public:
+        TemplateOnly() : CDialog(IDD_VELKARO_DIALOG) {}
+    } dialog;
+    ASSERT_TRUE(dialog.Create());
+    HWND window = dialog.m_hWnd;
+    wchar_t text[32] = {};
+    GetWindowTextW(window, text, 32);
+    EXPECT_STREQ(text, L"Ormund");
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    const struct {
+        int id;
+        const wchar_t* text;
+        LONG type;
+    } controls[] = {
+        {IDC_RADIO_OVERCLOCK, L"Overclock VGA", BS_AUTORADIOBUTTON},
+        {IDC_RADIO_STOCK, L"Downclock VGA", BS_AUTORADIOBUTTON},
+        {IDOK, L"OK", BS_DEFPUSHBUTTON},
+        {IDCANCEL, L"Exit", BS_PUSHBUTTON},
+    };
+    for (const auto& control : controls) {
+        HWND item = GetDlgItem(window, control.id);
+        ASSERT_NE(item, nullptr) << control.id;
+        GetWindowTextW(item, text, 32);
+        EXPECT_STREQ(text, control.text);
+        EXPECT_EQ(GetWindowLongW(item, GWL_STYLE) & BS_TYPEMASK, control.type) << control.id;
+    }
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(window, IDC_RADIO_OVERCLOCK), GWL_STYLE) & WS_GROUP);
+}
+
+}  // namespace
