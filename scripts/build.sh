@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Configures (once) and builds the given presets: native, native-asan, mingw-i686, mingw-x86_64.
-set -euo pipefail
+# Quiet on success; on failure prints the build log.
+set -uo pipefail
 cd "$(dirname "$0")/.."
+mkdir -p build
 for preset in "$@"; do
+  log=build/$preset.build.log
   if [ ! -f "build/$preset/build.ninja" ]; then
-    cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 || {
-      cat "build/$preset.configure.log" >&2
+    if ! cmake --preset "$preset" >"$log" 2>&1; then
+      cat "$log" >&2
+      echo "build: configuring $preset failed" >&2
       exit 1
-    }
+    fi
   fi
-  cmake --build --preset "$preset" -- -k 0 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\]' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "build: $preset failed" >&2; exit 1; }
+  if ! cmake --build --preset "$preset" >>"$log" 2>&1; then
+    grep -vE '^\[[0-9]+/[0-9]+\]' "$log" >&2
+    echo "build: $preset failed" >&2
+    exit 1
+  fi
 done

@@ -33,8 +33,7 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
 };
 
 CVelkaroDlg::CVelkaroDlg()
-    : CDialog(IDD_VELKARO_DIALOG),
-      m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+    : CDialog(IDD_VELKARO_DIALOG), m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
 }
 
@@ -119,21 +118,21 @@ BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     if (HIWORD(wParam) == 0) {
         switch (LOWORD(wParam)) {
-        case ID_TRAY_ENABLE:
-            ocWanted = true;
-            EnableOverclock();
-            break;
-        case ID_TRAY_DISABLE:
-            ocWanted = false;
-            DisableOverclock();
-            break;
-        case ID_TRAY_EXIT:
-            ocWanted = false;
-            DisableOverclock();
-            OnCancel();
-            break;
-        default:
-            break;
+            case ID_TRAY_ENABLE:
+                ocWanted = true;
+                EnableOverclock();
+                break;
+            case ID_TRAY_DISABLE:
+                ocWanted = false;
+                DisableOverclock();
+                break;
+            case ID_TRAY_EXIT:
+                ocWanted = false;
+                DisableOverclock();
+                OnCancel();
+                break;
+            default:
+                break;
         }
     }
     return CDialog::OnCommand(wParam, lParam);

@@ -19,8 +19,8 @@ std::uint32_t LittleEndian32(const unsigned char (&bytes)[4])
 EventListener::EventListener(std::string subscription, Sink sink)
     : m_subscription(std::move(subscription)),
       m_sink(std::move(sink)),
-      m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      m_firstAttemptDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+      m_stop(MakeManualResetEvent()),
+      m_firstAttemptDone(MakeManualResetEvent())
 {
     if (m_stop && m_firstAttemptDone) {
         m_thread.Reset(CreateThread(nullptr, 0, &EventListener::ThreadMain, this, 0, nullptr));
@@ -87,8 +87,7 @@ bool EventListener::Subscribe(PipeClient& pipe)
     unsigned char answer[4];
     DWORD received = 0;
     return pipe.Read(answer, sizeof(answer), &received, deadline, m_stop.Get()) == PipeStatus::Done &&
-           received == sizeof(answer) &&
-           LittleEndian32(answer) == firmware_pipes::kSubscriptionAccepted;
+           received == sizeof(answer) && LittleEndian32(answer) == firmware_pipes::kSubscriptionAccepted;
 }
 
 void EventListener::Listen(PipeClient& pipe)

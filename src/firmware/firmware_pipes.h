@@ -2,12 +2,16 @@
 // Shared by the library and the firmware service simulator; docs/firmware-protocol.md describes them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace firmware_pipes {
 
 inline constexpr wchar_t kSettingsPipe[] = L"\\\\.\\pipe\\ORVWmiAcpi";
 inline constexpr wchar_t kEventPipe[] = L"\\\\.\\pipe\\ORVWmiAcpi.Events";
+
+// A settings request is exactly this many bytes: the NUL-terminated command, zero-padded.
+inline constexpr std::size_t kRequestSize = 80;
 
 // A client gives up connecting after this long (no instance listening, or all busy).
 inline constexpr std::uint32_t kConnectTimeoutMs = 1000;

@@ -27,7 +27,7 @@ DWORD WaitWithAbort(HANDLE object, HANDLE abortEvent, DWORD timeoutMs)
 PipeClient PipeClient::Connect(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent)
 {
     PipeClient client;
-    client.m_ioDone.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    client.m_ioDone = MakeManualResetEvent();
     if (!client.m_ioDone) {
         return client;
     }

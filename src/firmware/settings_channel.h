@@ -7,7 +7,9 @@
 #include <optional>
 #include <string_view>
 
-inline constexpr std::size_t kRequestSize = 80;
+#include "firmware/firmware_pipes.h"
+
+inline constexpr std::size_t kRequestSize = firmware_pipes::kRequestSize;
 inline constexpr std::size_t kReplySize = 800;
 
 inline constexpr char kQuerySystemItem0[] = "root\\WMI:Q:ORV_System:System:0";

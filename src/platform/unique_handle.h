@@ -34,3 +34,9 @@ public:
 private:
     HANDLE m_handle = nullptr;
 };
+
+// An unnamed manual-reset event, not signalled.
+inline UniqueHandle MakeManualResetEvent()
+{
+    return UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}

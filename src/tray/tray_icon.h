@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 // The icon's callback message; lParam carries the mouse message.

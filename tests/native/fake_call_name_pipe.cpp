@@ -58,7 +58,8 @@ std::vector<std::string> RequestTexts()
 extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* reply, int replySize)
 {
     using namespace fake_firmware;
-    g_requests.push_back({std::string(request, static_cast<std::size_t>(requestSize)), requestSize, replySize});
+    g_requests.push_back(
+        {std::string(request, static_cast<std::size_t>(requestSize)), requestSize, replySize});
     if (g_script.empty()) {
         return 0;
     }
@@ -67,6 +68,7 @@ extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* repl
     if (!next.succeed) {
         return 0;
     }
-    std::memcpy(reply, next.bytes.data(), std::min<std::size_t>(next.bytes.size(), static_cast<std::size_t>(replySize)));
+    std::memcpy(reply, next.bytes.data(),
+                std::min<std::size_t>(next.bytes.size(), static_cast<std::size_t>(replySize)));
     return 1;
 }

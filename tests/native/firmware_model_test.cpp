@@ -12,33 +12,42 @@ constexpr char kQueryAp6[] = "root\\WMI:Q:ORV_AP:AP:6";
 constexpr char kSetAp6[] = "root\\WMI:S:ORV_AP:AP:6:";
 
 // The request buffer a client sends: the command, its NUL and zero padding to 80 bytes.
-std::string Request(std::string_view command) {
+std::string Request(std::string_view command)
+{
     std::string message(command);
     message.resize(kSettingsRequestSize, '\0');
     return message;
 }
 
-SettingsOutcome Send(FirmwareModel& model, std::string_view command) {
+SettingsOutcome Send(FirmwareModel& model, std::string_view command)
+{
     std::string message = Request(command);
     return model.HandleSettingsRequest(message, message.size());
 }
 
-std::string AnswerOf(FirmwareModel& model, std::string_view command) {
+std::string AnswerOf(FirmwareModel& model, std::string_view command)
+{
     SettingsOutcome outcome = Send(model, command);
     return outcome.action == SettingsAction::kAnswer ? outcome.answer : "<no answer>";
 }
 
-FirmwareModel MakeModel() { return FirmwareModel(StoredValues{11, -22, 16}); }
+FirmwareModel MakeModel()
+{
+    return FirmwareModel(StoredValues{11, -22, 16});
+}
 
-TEST(FirmwareModelSettings, AnswersEachAcceptedCommand) {
+TEST(FirmwareModelSettings, AnswersEachAcceptedCommand)
+{
     struct Case {
         std::string command;
         std::string answer;
         std::string journal;
     };
     const std::vector<Case> cases = {
-        {"root\\WMI:Q:ORV_System:System:0", std::string("11\0", 3), "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 11"},
-        {"root\\WMI:Q:ORV_System:System:1", std::string("-22\0", 4), "SETTINGS root\\WMI:Q:ORV_System:System:1 -> -22"},
+        {"root\\WMI:Q:ORV_System:System:0", std::string("11\0", 3),
+         "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 11"},
+        {"root\\WMI:Q:ORV_System:System:1", std::string("-22\0", 4),
+         "SETTINGS root\\WMI:Q:ORV_System:System:1 -> -22"},
         {kQueryAp6, std::string("16\0", 3), "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16"},
         {std::string(kSetAp6) + "18", std::string("18\0", 3), "SETTINGS root\\WMI:S:ORV_AP:AP:6:18 -> 18"},
         {std::string(kSetAp6) + "-2147483648", std::string("-2147483648\0", 12),
@@ -58,7 +67,8 @@ TEST(FirmwareModelSettings, AnswersEachAcceptedCommand) {
     }
 }
 
-TEST(FirmwareModelSettings, SetIsStoredAndReadBack) {
+TEST(FirmwareModelSettings, SetIsStoredAndReadBack)
+{
     FirmwareModel model = MakeModel();
     Send(model, std::string(kSetAp6) + "-5");
     EXPECT_EQ(AnswerOf(model, kQueryAp6), std::string("-5\0", 3));
@@ -66,7 +76,8 @@ TEST(FirmwareModelSettings, SetIsStoredAndReadBack) {
     EXPECT_EQ(model.values().system0, 11);
 }
 
-TEST(FirmwareModelSettings, RefusesEverythingElseAndKeepsTheValue) {
+TEST(FirmwareModelSettings, RefusesEverythingElseAndKeepsTheValue)
+{
     const std::vector<std::string> commands = {
         "", "root\\WMI:Q:ORV_Foo:Foo:0", "root\\WMI:Q:ORV_AP:AP:7", "root\\CIMV2:Q:ORV_AP:AP:6",
         "root\\wmi:Q:ORV_AP:AP:6", "root\\WMI:Q:ORV_AP:AP:6:", "root\\WMI:S:ORV_System:System:0:1",
@@ -86,7 +97,8 @@ TEST(FirmwareModelSettings, RefusesEverythingElseAndKeepsTheValue) {
     }
 }
 
-TEST(FirmwareModelSettings, RefusesMessagesThatAreNotAZeroPaddedRequestBuffer) {
+TEST(FirmwareModelSettings, RefusesMessagesThatAreNotAZeroPaddedRequestBuffer)
+{
     struct Case {
         std::string message;  // the bytes received
         std::size_t size;     // the whole message's size
@@ -95,6 +107,8 @@ TEST(FirmwareModelSettings, RefusesMessagesThatAreNotAZeroPaddedRequestBuffer) {
     std::string padded = Request(kQueryAp6);
     std::string dirty_padding = padded;
     dirty_padding[60] = 'x';
+    // A well-formed set filling all 80 bytes: the terminating NUL is missing.
+    std::string unterminated_set = std::string(kSetAp6) + std::string(55, '0') + "18";
     const std::vector<Case> cases = {
         {padded.substr(0, 79), 79, "SETTINGS root\\WMI:Q:ORV_AP:AP:6 [size 79] -> refused"},
         {padded + '\0', 81, "SETTINGS root\\WMI:Q:ORV_AP:AP:6 [size 81] -> refused"},
@@ -104,6 +118,7 @@ TEST(FirmwareModelSettings, RefusesMessagesThatAreNotAZeroPaddedRequestBuffer) {
         {padded, 5000, "SETTINGS root\\WMI:Q:ORV_AP:AP:6 [size 5000] -> refused"},  // only its start kept
         {dirty_padding, 80, "SETTINGS root\\WMI:Q:ORV_AP:AP:6 [padding] -> refused"},
         {std::string(80, 'A'), 80, "SETTINGS " + std::string(80, 'A') + " -> refused"},  // no NUL
+        {unterminated_set, 80, "SETTINGS " + unterminated_set + " -> refused"},
     };
     for (const Case& c : cases) {
         FirmwareModel model = MakeModel();
@@ -113,7 +128,8 @@ TEST(FirmwareModelSettings, RefusesMessagesThatAreNotAZeroPaddedRequestBuffer) {
     }
 }
 
-TEST(FirmwareModelFaults, EachFaultTakesAQuery) {
+TEST(FirmwareModelFaults, EachFaultTakesAQuery)
+{
     struct Case {
         std::string fault;
         SettingsAction action;
@@ -143,7 +159,8 @@ TEST(FirmwareModelFaults, EachFaultTakesAQuery) {
     }
 }
 
-TEST(FirmwareModelFaults, FaultedSetStoresNothingButSlowDoes) {
+TEST(FirmwareModelFaults, FaultedSetStoresNothingButSlowDoes)
+{
     for (std::string fault : {"close", "hang", "reply x", "nonul x", "overlong 3", "failset"}) {
         FirmwareModel model = MakeModel();
         model.ApplyControl("fault " + fault);
@@ -158,7 +175,8 @@ TEST(FirmwareModelFaults, FaultedSetStoresNothingButSlowDoes) {
     EXPECT_EQ(model.values().ap6, 99);
 }
 
-TEST(FirmwareModelFaults, FailsetAnswersTheStoredValueOfSetsOnly) {
+TEST(FirmwareModelFaults, FailsetAnswersTheStoredValueOfSetsOnly)
+{
     FirmwareModel model = MakeModel();
     model.ApplyControl("fault failset --skip 1 --count 1");
     EXPECT_EQ(AnswerOf(model, kQueryAp6), std::string("16\0", 3));  // queries count for neither
@@ -170,7 +188,8 @@ TEST(FirmwareModelFaults, FailsetAnswersTheStoredValueOfSetsOnly) {
     EXPECT_EQ(AnswerOf(model, std::string(kSetAp6) + "22"), std::string("22\0", 3));  // count used up
 }
 
-TEST(FirmwareModelFaults, SkipAndCountBoundTheFaultedExchanges) {
+TEST(FirmwareModelFaults, SkipAndCountBoundTheFaultedExchanges)
+{
     FirmwareModel model = MakeModel();
     model.ApplyControl("fault close --count 2 --skip 2");
     std::vector<SettingsAction> seen;
@@ -184,12 +203,14 @@ TEST(FirmwareModelFaults, SkipAndCountBoundTheFaultedExchanges) {
     EXPECT_EQ(seen, expected);
 
     model.ApplyControl("fault close");  // without --count it stays
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(Send(model, kQueryAp6).action, SettingsAction::kClose);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Send(model, kQueryAp6).action, SettingsAction::kClose);
     model.ApplyControl("fault none");
     EXPECT_EQ(Send(model, kQueryAp6).action, SettingsAction::kAnswer);
 }
 
-TEST(FirmwareModelFaults, DownTakesEffectAfterSkipAndEndsOnlyWithNone) {
+TEST(FirmwareModelFaults, DownTakesEffectAfterSkipAndEndsOnlyWithNone)
+{
     FirmwareModel model = MakeModel();
     EXPECT_FALSE(model.IsDown());
     model.ApplyControl("fault down --skip 2");
@@ -209,7 +230,8 @@ TEST(FirmwareModelFaults, DownTakesEffectAfterSkipAndEndsOnlyWithNone) {
     EXPECT_FALSE(model.IsDown());
 }
 
-TEST(FirmwareModelControl, AcceptedCommands) {
+TEST(FirmwareModelControl, AcceptedCommands)
+{
     struct Case {
         std::string command;
         std::string answer;
@@ -226,7 +248,8 @@ TEST(FirmwareModelControl, AcceptedCommands) {
         {"event 7", "", ControlEffect::kRaiseEvent, false},
         {"stop", "ok", ControlEffect::kStop, false},
         {"fault none", "ok", ControlEffect::kNone, true},
-        {"fault reply --count", "ok", ControlEffect::kNone, true},  // the text is the next word, whatever it is
+        // The reply text is the next word, whatever it is.
+        {"fault reply --count", "ok", ControlEffect::kNone, true},
         {"fault overlong 65536 --skip 0 --count 4294967295", "ok", ControlEffect::kNone, true},
         {"fault slow 0", "ok", ControlEffect::kNone, true},
         {"fault down --skip 3", "ok", ControlEffect::kNone, true},
@@ -241,7 +264,8 @@ TEST(FirmwareModelControl, AcceptedCommands) {
     }
 }
 
-TEST(FirmwareModelControl, SetAndEventTakeDecimalOrHex) {
+TEST(FirmwareModelControl, SetAndEventTakeDecimalOrHex)
+{
     FirmwareModel model = MakeModel();
     model.ApplyControl("set system0 0x1F");
     model.ApplyControl("set system1 0xFFFFFFFF");
@@ -253,15 +277,20 @@ TEST(FirmwareModelControl, SetAndEventTakeDecimalOrHex) {
     EXPECT_EQ(model.ApplyControl("event 4294967295").event_code, 4294967295u);
 }
 
-TEST(FirmwareModelControl, RefusesBadCommandsAndKeepsTheState) {
+TEST(FirmwareModelControl, RefusesBadCommandsAndKeepsTheState)
+{
     const std::vector<std::string> commands = {
-        "", "   ", "pong", "PING", "ping now", "get", "get ap7", "get ap6 x", "set ap6", "set ap7 1",
-        "set ap6 x", "set ap6 2147483648", "set ap6 0x100000000", "set ap6 1 2", "event", "event -1",
-        "event 0x100000000", "event 1 2", "subscribers 1", "stop now", "fault", "fault bogus",
-        "fault none --skip 1", "fault reply", "fault overlong 0", "fault overlong 65537", "fault overlong x",
-        "fault slow -1", "fault slow 600001", "fault close extra", "fault close --skip", "fault close --skip x",
-        "fault close --count 0", "fault close --skip 1 --skip 2", "fault close --count 1 --count 2",
-        "fault down --count 1", "fault close --delay 5"};
+        // Unknown or malformed commands.
+        "", "   ", "pong", "PING", "ping now", "subscribers 1", "stop now",
+        // Values: unknown names, bad or out-of-range numbers, extra words.
+        "get", "get ap7", "get ap6 x", "set ap6", "set ap7 1", "set ap6 x", "set ap6 2147483648",
+        "set ap6 0x100000000", "set ap6 1 2", "event", "event -1", "event 0x100000000", "event 1 2",
+        // Faults: unknown names, missing or out-of-range arguments, bad or repeated options.
+        "fault", "fault bogus", "fault none --skip 1", "fault reply", "fault overlong 0",
+        "fault overlong 65537", "fault overlong x", "fault slow -1", "fault slow 600001", "fault close extra",
+        "fault close --skip", "fault close --skip x", "fault close --count 0",
+        "fault close --skip 1 --skip 2", "fault close --count 1 --count 2", "fault down --count 1",
+        "fault close --delay 5"};
     for (const std::string& command : commands) {
         FirmwareModel model = MakeModel();
         model.ApplyControl("fault hang");
@@ -274,19 +303,25 @@ TEST(FirmwareModelControl, RefusesBadCommandsAndKeepsTheState) {
     }
 }
 
-TEST(FirmwareModelSubscription, AcceptsOnlyTheOrvEventQueryIgnoringCase) {
+TEST(FirmwareModelSubscription, AcceptsOnlyTheOrvEventQueryIgnoringCase)
+{
     struct Case {
         std::string message;
         std::uint32_t status;
         std::string journal;
     };
     const std::vector<Case> cases = {
-        {"root\\wmi\nWQL\nSelect * from ORV_Event", 0, "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0"},
-        {"ROOT\\WMI\nwql\nSELECT * FROM orv_event", 0, "SUBSCRIBE ROOT\\WMI|wql|SELECT * FROM orv_event -> 0"},
-        {"root\\cimv2\nWQL\nSelect * from ORV_Event", 1, "SUBSCRIBE root\\cimv2|WQL|Select * from ORV_Event -> 1"},
-        {"root\\wmi\nSQL\nSelect * from ORV_Event", 1, "SUBSCRIBE root\\wmi|SQL|Select * from ORV_Event -> 1"},
+        {"root\\wmi\nWQL\nSelect * from ORV_Event", 0,
+         "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0"},
+        {"ROOT\\WMI\nwql\nSELECT * FROM orv_event", 0,
+         "SUBSCRIBE ROOT\\WMI|wql|SELECT * FROM orv_event -> 0"},
+        {"root\\cimv2\nWQL\nSelect * from ORV_Event", 1,
+         "SUBSCRIBE root\\cimv2|WQL|Select * from ORV_Event -> 1"},
+        {"root\\wmi\nSQL\nSelect * from ORV_Event", 1,
+         "SUBSCRIBE root\\wmi|SQL|Select * from ORV_Event -> 1"},
         {"root\\wmi\nWQL\nSelect * from Other", 1, "SUBSCRIBE root\\wmi|WQL|Select * from Other -> 1"},
-        {"root\\wmi\nWQL\nSelect * from ORV_Event\n", 1, "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event| -> 1"},
+        {"root\\wmi\nWQL\nSelect * from ORV_Event\n", 1,
+         "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event| -> 1"},
         {"root\\wmi\r\nWQL\r\nSelect * from ORV_Event", 1,
          "SUBSCRIBE root\\wmi\\x0D|WQL\\x0D|Select * from ORV_Event -> 1"},
         {std::string("root\\wmi\nWQL\nSelect * from ORV_Event") + '\0', 1,
@@ -306,13 +341,15 @@ TEST(FirmwareModelSubscription, AcceptsOnlyTheOrvEventQueryIgnoringCase) {
     EXPECT_EQ(truncated.journal_line, "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event [size 5000] -> 1");
 }
 
-TEST(FirmwareModelJournal, LinesEscapeBytesOutsidePrintableAscii) {
+TEST(FirmwareModelJournal, LinesEscapeBytesOutsidePrintableAscii)
+{
     EXPECT_EQ(EscapeForJournal(std::string("a\x01 ~\x7F\xFF\\", 7)), "a\\x01 ~\\x7F\\xFF\\");
     FirmwareModel model = MakeModel();
     EXPECT_EQ(Send(model, "root\\WMI:Q:\tX\xC3\xA9").journal_line,
               "SETTINGS root\\WMI:Q:\\x09X\\xC3\\xA9 -> refused");
     EXPECT_EQ(model.ApplyControl("fault reply \x1B[0m").journal_line, "# fault reply \\x1B[0m");
-    EXPECT_EQ(Send(model, kQueryAp6).journal_line, "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> fault reply \\x1B[0m");
+    EXPECT_EQ(Send(model, kQueryAp6).journal_line,
+              "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> fault reply \\x1B[0m");
     EXPECT_EQ(FirmwareModel::EventJournalLine(4294967295u, 2), "EVENT 4294967295 -> 2 subscribers");
     EXPECT_EQ(FirmwareModel::UnsubscribeJournalLine(), "UNSUBSCRIBE");
     EXPECT_EQ(FirmwareModel::CountAnswer(3), "ok 3");

@@ -34,8 +34,9 @@ TEST_F(SettingsChannel, EveryOperationSendsItsCommandZeroPaddedWithSizes80And800
 
     const auto& requests = fake_firmware::Requests();
     const std::string expected[] = {
-        "root\\WMI:Q:ORV_System:System:0", "root\\WMI:Q:ORV_System:System:0", "root\\WMI:Q:ORV_System:System:1",
-        "root\\WMI:Q:ORV_AP:AP:6",         "root\\WMI:S:ORV_AP:AP:6:3",       "root\\WMI:Q:ORV_AP:AP:6",
+        "root\\WMI:Q:ORV_System:System:0", "root\\WMI:Q:ORV_System:System:0",
+        "root\\WMI:Q:ORV_System:System:1", "root\\WMI:Q:ORV_AP:AP:6",
+        "root\\WMI:S:ORV_AP:AP:6:3",       "root\\WMI:Q:ORV_AP:AP:6",
     };
     ASSERT_EQ(requests.size(), std::size(expected));
     for (std::size_t i = 0; i < requests.size(); ++i) {
@@ -105,8 +106,9 @@ TEST_F(SettingsChannel, BitTestsReadTheirOwnBit)
         bool system1ForceOff;
     };
     const Case cases[] = {
-        {"6", "1", true, true, true},       {"1", "0", false, false, false}, {"2", "2", true, false, false},
-        {"4", "3", false, true, true},      {"-1", "-1", true, true, true},  {"garbage", "x1", false, false, false},
+        {"6", "1", true, true, true},      {"1", "0", false, false, false},
+        {"2", "2", true, false, false},    {"4", "3", false, true, true},
+        {"-1", "-1", true, true, true},    {"garbage", "x1", false, false, false},
         {"258", "257", true, false, true},
     };
     for (const Case& c : cases) {

@@ -117,7 +117,8 @@ TEST(Dialog, CommandHookSeesEveryCommandFirst)
     // A control's notification other than a click is no command for the table.
     SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(kTableCommand, EN_CHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog.m_hWnd, IDOK)));
-    EXPECT_EQ(dialog.log, (std::vector<std::string>{"init", "hook 500", "table 500", "hook 777", "hook 500"}));
+    EXPECT_EQ(dialog.log,
+              (std::vector<std::string>{"init", "hook 500", "table 500", "hook 777", "hook 500"}));
 }
 
 TEST(Dialog, ModalLoopEndsWithTheResultOfOkCancelOrClose)
@@ -130,7 +131,9 @@ TEST(Dialog, ModalLoopEndsWithTheResultOfOkCancelOrClose)
     const INT_PTR expected[] = {IDOK, IDCANCEL, IDCANCEL};
     for (std::size_t i = 0; i < std::size(endings); ++i) {
         RecordingDialog dialog;
-        dialog.onInit = [&](RecordingDialog& self) { PostMessageW(self.m_hWnd, endings[i].first, endings[i].second, 0); };
+        dialog.onInit = [&](RecordingDialog& self) {
+            PostMessageW(self.m_hWnd, endings[i].first, endings[i].second, 0);
+        };
         EXPECT_EQ(dialog.DoModal(), expected[i]) << i;
         EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
     }

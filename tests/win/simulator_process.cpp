@@ -20,8 +20,9 @@ std::wstring JournalPath()
 
 std::string ReadFileText(const std::wstring& path)
 {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     std::string text;
     if (!file) {
         return text;
@@ -64,8 +65,8 @@ int RunProgram(const std::wstring& commandLine, std::string* output, DWORD timeo
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &info)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
         return -1;
     }
     UniqueHandle process(info.hProcess);
@@ -105,14 +106,14 @@ bool SimulatorProcess::Start()
 
 bool SimulatorProcess::Start(Values values)
 {
-    std::wstring line = SimulatorPath() + L" serve --system0 " + std::to_wstring(values.system0) + L" --system1 " +
-                        std::to_wstring(values.system1) + L" --ap6 " + std::to_wstring(values.ap6) +
-                        L" --journal \"" + m_journalPath + L"\"";
+    std::wstring line = SimulatorPath() + L" serve --system0 " + std::to_wstring(values.system0) +
+                        L" --system1 " + std::to_wstring(values.system1) + L" --ap6 " +
+                        std::to_wstring(values.ap6) + L" --journal \"" + m_journalPath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &info)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
         return false;
     }
     m_process.Reset(info.hProcess);

@@ -48,24 +48,24 @@ INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
     return dialog.DoModal();
 }
 
+DWORD WINAPI TryInstanceMutex(void*)
+{
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
+    if (mutex == nullptr) {
+        return 2;
+    }
+    const DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+        ReleaseMutex(mutex);
+    }
+    CloseHandle(mutex);
+    return wait == WAIT_OBJECT_0 ? 0 : 1;
+}
+
 // Whether another thread could take the instance mutex now, that is whether it is free.
 bool InstanceMutexIsFree()
 {
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-            HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
-            if (mutex == nullptr) {
-                return 2;
-            }
-            const DWORD wait = WaitForSingleObject(mutex, 0);
-            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-                ReleaseMutex(mutex);
-            }
-            CloseHandle(mutex);
-            return wait == WAIT_OBJECT_0 ? 0 : 1;
-        },
-        nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, TryInstanceMutex, nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     DWORD result = 1;
     GetExitCodeThread(thread, &result);
@@ -247,10 +247,11 @@ TEST_F(MainWindow, StartsWithoutAFirmwareService)
     ASSERT_TRUE(simulator.Stop());
     CVelkaroDlg dialog;
     bool ran = false;
-    EXPECT_EQ(RunModal(dialog, [&] {
-                  ran = true;
-                  PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
-              }),
+    EXPECT_EQ(RunModal(dialog,
+                       [&] {
+                           ran = true;
+                           PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+                       }),
               IDCANCEL);
     EXPECT_TRUE(ran);
 }

@@ -2,6 +2,7 @@
 // visibility, sends or posts messages and tells whether a tray icon is there, on the virtual desktop named by
 // --desktop (Wine keeps windows per desktop), and prints what it saw on standard output.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -121,7 +122,8 @@ int Run(const wchar_t* desktop, DWORD timeoutMs, const std::vector<const wchar_t
     startup.cb = sizeof(startup);
     startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
         std::fprintf(stderr, "probe: cannot start %ls (error %lu)\n", line.c_str(), GetLastError());
         return 127;
     }
@@ -139,19 +141,20 @@ int Run(const wchar_t* desktop, DWORD timeoutMs, const std::vector<const wchar_t
 
 int Usage()
 {
-    std::fputs("usage: probe [--desktop NAME] COMMAND ...\n"
-               "  run MS PROGRAM [ARGS...]      run a program on the desktop; exit with its exit code\n"
-               "  hold                          keep the desktop in use until killed\n"
-               "  find TITLE                    exit 0 when the dialog exists\n"
-               "  count TITLE                   print the number of dialogs with the title\n"
-               "  wait-window TITLE MS          wait until it exists\n"
-               "  wait-gone TITLE MS            wait until it is gone\n"
-               "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
-               "  post TITLE MSG WPARAM LPARAM  post a message to it\n"
-               "  send TITLE MSG WPARAM LPARAM  send a message (5 s bound) and print the result\n"
-               "  tray-has TITLE ID             exit 0 when the dialog's tray icon ID is in the tray\n"
-               "  windows                       list the top-level windows\n",
-               stderr);
+    std::fputs(
+        "usage: probe [--desktop NAME] COMMAND ...\n"
+        "  run MS PROGRAM [ARGS...]      run a program on the desktop; exit with its exit code\n"
+        "  hold                          keep the desktop in use until killed\n"
+        "  find TITLE                    exit 0 when the dialog exists\n"
+        "  count TITLE                   print the number of dialogs with the title\n"
+        "  wait-window TITLE MS          wait until it exists\n"
+        "  wait-gone TITLE MS            wait until it is gone\n"
+        "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
+        "  post TITLE MSG WPARAM LPARAM  post a message to it\n"
+        "  send TITLE MSG WPARAM LPARAM  send a message (5 s bound) and print the result\n"
+        "  tray-has TITLE ID             exit 0 when the dialog's tray icon ID is in the tray\n"
+        "  windows                       list the top-level windows\n",
+        stderr);
     return 2;
 }
 
