@@ -149,11 +149,12 @@ bool SimulatorProcess::Stop()
 std::string SimulatorProcess::Ctl(const std::wstring& arguments) const
 {
     std::string output;
-    RunProgram(SimulatorPath() + L" ctl " + arguments, &output);
+    const int exitCode = RunProgram(SimulatorPath() + L" ctl " + arguments, &output);
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) {
         output.pop_back();
     }
-    return output;
+    // Say why when there is no answer at all, so that a failing test shows it.
+    return output.empty() ? "(no output, exit code " + std::to_string(exitCode) + ")" : output;
 }
 
 bool SimulatorProcess::WaitForSubscribers(int count, DWORD timeoutMs) const
