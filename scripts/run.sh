@@ -20,7 +20,6 @@ else
   e2e_start_desktop yes || exit 1
 fi
 trap 'e2e_stop_desktop' EXIT
-trap 'exit 130' INT TERM
 
 sim_start || exit 1
 echo "run: firmware simulator serving (System item 0 = 2, System item 1 = 0, AP item 6 = 16)"
@@ -35,9 +34,12 @@ if [ -n "$E2E_XVFB_PID" ]; then
   probe post Ormund 0x0111 303 0 >/dev/null
   echo "run: Velkaro.exe ended with exit code $(velkaro_wait_exit)"
 else
-  echo "run: the icon is at the bottom right of the Wine desktop; press Ctrl-C here to stop"
-  wait "$E2E_VELKARO_PID"
-  echo "run: Velkaro.exe ended with exit code $?"
+  echo "run: the icon is at the bottom right of the Wine desktop; press Ctrl-C here to end it"
+  # Ctrl-C ends the program the way its Exit command does, so that its shutdown runs.
+  trap 'probe post Ormund 0x0111 303 0 >/dev/null' INT TERM
+  until [ -s "$E2E_OUT/velkaro.exit" ]; do sleep 0.5; done
+  trap - INT TERM
+  echo "run: Velkaro.exe ended with exit code $(cat "$E2E_OUT/velkaro.exit")"
   E2E_VELKARO_PID=
 fi
 echo "run: simulator journal ($E2E_JOURNAL):"

@@ -1,5 +1,7 @@
 # Sourced by tests/e2e/run.sh and scripts/run.sh: drives the real Velkaro.exe in a Wine virtual desktop
-# on an X display, with the firmware service simulator and the probe helper.
+# on an X display, with the firmware service simulator and the probe helper. Long-running Wine
+# processes get their own session (setsid), so that a Ctrl-C reaches only the script, which then ends
+# them in order.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 
 E2E_DESKTOP=tendral-e2e
@@ -27,7 +29,8 @@ e2e_start_desktop() {
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
   fi
   tendral_wine_start
-  "$WINE64" explorer /desktop=$E2E_DESKTOP,$E2E_SIZE "$(winpath "$E2E_BIN/probe.exe")" hold </dev/null >/dev/null 2>&1 &
+  setsid "$WINE64" explorer /desktop=$E2E_DESKTOP,$E2E_SIZE "$(winpath "$E2E_BIN/probe.exe")" hold \
+    </dev/null >/dev/null 2>&1 &
   E2E_KEEPER_PID=$!
   for _ in $(seq 100); do
     probe windows 2>/dev/null | grep -q Shell_TrayWnd && return 0
@@ -57,7 +60,7 @@ probe() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" "$@" 2>/dev/
 sim_start() {
   sim_stop
   rm -f "$E2E_JOURNAL"
-  "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" serve --system0 2 --system1 0 --ap6 16 "$@" \
+  setsid "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" serve --system0 2 --system1 0 --ap6 16 "$@" \
     --journal "$(winpath "$E2E_JOURNAL")" </dev/null >/dev/null 2>&1 &
   E2E_SIM_PID=$!
   for _ in $(seq 100); do
@@ -84,7 +87,9 @@ journal() { grep -v '^#' "$E2E_JOURNAL" 2>/dev/null | tr -d '\r'; }
 velkaro_start() {
   rm -f "$E2E_OUT/velkaro.exit"
   (
-    probe run 600000 "$(winpath "$E2E_BIN/Velkaro.exe")"
+    trap '' INT
+    setsid "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run 600000 "$(winpath "$E2E_BIN/Velkaro.exe")" \
+      </dev/null >/dev/null 2>&1
     echo $? >"$E2E_OUT/velkaro.exit"
   ) &
   E2E_VELKARO_PID=$!
