@@ -1,6 +1,9 @@
 #include "app/velkaro_dlg.h"
 
-#include "control/overclock_switch.h"
+#include <cstdlib>
+
+#include "gpu/gpu_check.h"
+#include "gpu/system_driver_library.h"
 #include "platform/unique_handle.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
@@ -33,7 +36,10 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
 };
 
 CVelkaroDlg::CVelkaroDlg()
-    : CDialog(IDD_VELKARO_DIALOG), m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+    : CDialog(IDD_VELKARO_DIALOG),
+      m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_switch(SystemNvApi(), *this),
+      m_events(m_switch, *this)
 {
 }
 
@@ -110,26 +116,37 @@ void CVelkaroDlg::SubscribeFirmwareEvents()
 
 // Later start-up steps; each succeeds without doing anything until its subsystem is there.
 void CVelkaroDlg::StartBrightnessWatcher() {}
-void CVelkaroDlg::CheckGpu() {}
-void CVelkaroDlg::ApplyInitialOverclockState() {}
 void CVelkaroDlg::CreateAboutBox() {}
+
+// Without an NVIDIA driver and GPU the program refuses to run: it says so, takes its icon away and
+// ends at once, without the shutdown sequence (there is nothing to switch off).
+void CVelkaroDlg::CheckGpu()
+{
+    if (PassesGpuCheck(SystemNvApi())) {
+        return;
+    }
+    MessageBoxW(m_hWnd, kNoNvidiaMessage, kProgramCaption, MB_OK | MB_ICONEXCLAMATION);
+    DeleteTrayIcon(m_trayRecord);
+    std::exit(1);
+}
+
+void CVelkaroDlg::ApplyInitialOverclockState()
+{
+    m_switch.ApplyInitialState();
+}
 
 BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     if (HIWORD(wParam) == 0) {
         switch (LOWORD(wParam)) {
             case ID_TRAY_ENABLE:
-                ocWanted = true;
-                EnableOverclock();
+                m_switch.OnTrayEnable();
                 break;
             case ID_TRAY_DISABLE:
-                ocWanted = false;
-                DisableOverclock();
+                m_switch.OnTrayDisable();
                 break;
             case ID_TRAY_EXIT:
-                ocWanted = false;
-                DisableOverclock();
-                OnCancel();
+                m_switch.OnTrayExit();
                 break;
             default:
                 break;
@@ -161,28 +178,26 @@ LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM)
     return 1;
 }
 
-LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM wParam, LPARAM)
 {
-    return 1;
+    return m_events.OnFirmwareEvent(wParam);
 }
 
-LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM, LPARAM lParam)
+LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM wParam, LPARAM lParam)
 {
-    return lParam != 0 ? 1 : 0;
+    return m_events.OnPowerBroadcast(wParam, lParam);
 }
 
 LRESULT CVelkaroDlg::OnClose(WPARAM, LPARAM)
 {
-    ocWanted = false;
-    DisableOverclock();
+    m_switch.OnClose();
     return Default();
 }
 
 LRESULT CVelkaroDlg::OnDestroy(WPARAM, LPARAM)
 {
     Default();
-    ocWanted = false;
-    DisableOverclock();
+    m_switch.OnDestroy();
     DeleteTrayIcon(m_trayRecord);
     if (g_instanceMutex != nullptr) {
         ReleaseMutex(g_instanceMutex);
@@ -200,19 +215,45 @@ LRESULT CVelkaroDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 
 LRESULT CVelkaroDlg::OnOkCommand(WPARAM, LPARAM)
 {
-    ocWanted = m_radioOverclock.GetCheck() == BST_CHECKED;
-    if (ocWanted) {
-        EnableOverclock();
-    } else {
-        DisableOverclock();
-    }
+    m_switch.OnOk();
     return 0;
 }
 
 LRESULT CVelkaroDlg::OnCancelCommand(WPARAM, LPARAM)
 {
-    ocWanted = false;
-    DisableOverclock();
-    OnCancel();
+    m_switch.OnCancel();
     return 0;
+}
+
+void CVelkaroDlg::BlockingWait(std::uint32_t milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+void CVelkaroDlg::ShowOverclockOptionMessage()
+{
+    MessageBoxW(m_hWnd, kOverclockOptionMessage, kProgramCaption, 0);
+}
+
+void CVelkaroDlg::EnableModeControls(bool enable)
+{
+    m_radioOverclock.EnableWindow(enable);
+    m_radioStock.EnableWindow(enable);
+    m_buttonOk.EnableWindow(enable);
+}
+
+void CVelkaroDlg::SetModeRadios(bool overclock)
+{
+    m_radioOverclock.SetCheck(overclock ? BST_CHECKED : BST_UNCHECKED);
+    m_radioStock.SetCheck(overclock ? BST_UNCHECKED : BST_CHECKED);
+}
+
+int CVelkaroDlg::OverclockRadioState()
+{
+    return m_radioOverclock.GetCheck();
+}
+
+void CVelkaroDlg::EndModalLoop()
+{
+    OnCancel();
 }

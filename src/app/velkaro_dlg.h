@@ -9,11 +9,14 @@
 #include <atomic>
 #include <span>
 
+#include "control/event_policy.h"
+#include "control/overclock_switch.h"
+#include "control/window_effects.h"
 #include "firmware/orv_wmi_acpi.h"
 #include "platform/button.h"
 #include "platform/dialog.h"
 
-class CVelkaroDlg : public CDialog {
+class CVelkaroDlg : public CDialog, private WindowEffects {
 public:
     CVelkaroDlg();
 
@@ -22,8 +25,7 @@ public:
     HICON m_hIcon;
     CORVWmiAcpi m_firmware;
     NOTIFYICONDATAW m_trayRecord{};
-    bool ocSupported = false;
-    bool ocWanted = true;
+    OverclockSwitch m_switch;  // holds ocSupported and ocWanted
     CButton m_radioOverclock;
     CButton m_radioStock;
     CButton m_buttonOk;
@@ -53,6 +55,15 @@ private:
     LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam);
     LRESULT OnOkCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnCancelCommand(WPARAM wParam, LPARAM lParam);
+
+    void BlockingWait(std::uint32_t milliseconds) override;
+    void ShowOverclockOptionMessage() override;
+    void EnableModeControls(bool enable) override;
+    void SetModeRadios(bool overclock) override;
+    int OverclockRadioState() override;
+    void EndModalLoop() override;
+
+    EventPolicy m_events;
 
     static const MessageEntry kMessages[];
 };

@@ -1,6 +1,102 @@
 #include "control/overclock_switch.h"
 
-// The driver interface is not there yet; until it is, switching changes nothing.
-void EnableOverclock() {}
+#include "firmware/settings_channel.h"
 
-void DisableOverclock() {}
+namespace {
+
+constexpr std::int32_t kOverclockBit = 0x01;
+// Switching off keeps bits 1 to 7 only: the firmware's copy of the mode never carries higher bits.
+constexpr std::int32_t kKeptWhenSwitchingOff = 0xFE;
+// GetApItem6's answer when the read failed: there is no value to change, so nothing is written.
+constexpr std::int32_t kReadFailed = -1;
+
+}  // namespace
+
+OverclockSwitch::OverclockSwitch(NvApi& driver, WindowEffects& window) : m_driver(driver), m_window(window) {}
+
+void OverclockSwitch::EnableOverclock()
+{
+    std::int32_t value = GetApItem6();
+    const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 1);
+    const NvAPI_Status b = m_driver.GpuOverclockLimit(m_driver.FirstPhysicalGpu(), 1, 0);
+    const NvAPI_Status c = m_driver.GpuStockClockSwitch(m_driver.FirstPhysicalGpu(), 0);
+    if (value == kReadFailed) {
+        return;
+    }
+    if (a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK) {
+        value |= kOverclockBit;
+    }
+    SetApItem6(value);
+}
+
+void OverclockSwitch::DisableOverclock()
+{
+    const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 0);
+    const NvAPI_Status b = m_driver.GpuStockClockSwitch(m_driver.FirstPhysicalGpu(), 1);
+    std::int32_t value = GetApItem6();
+    if (value == kReadFailed) {
+        return;
+    }
+    if (a == NVAPI_OK && b == NVAPI_OK) {
+        value &= kKeptWhenSwitchingOff;
+    }
+    SetApItem6(value);
+}
+
+void OverclockSwitch::ApplyInitialState()
+{
+    ocSupported = IsOverclockOptionOn();
+    if (ocSupported && ocWanted) {
+        EnableOverclock();
+    }
+    m_window.EnableModeControls(ocSupported);
+    m_window.SetModeRadios(ocWanted);
+}
+
+void OverclockSwitch::OnTrayEnable()
+{
+    ocWanted = true;
+    EnableOverclock();
+}
+
+void OverclockSwitch::OnTrayDisable()
+{
+    ocWanted = false;
+    DisableOverclock();
+}
+
+void OverclockSwitch::OnTrayExit()
+{
+    ocWanted = false;
+    DisableOverclock();
+    m_window.EndModalLoop();
+}
+
+void OverclockSwitch::OnOk()
+{
+    ocWanted = m_window.OverclockRadioState() == 1;
+    if (ocWanted) {
+        EnableOverclock();
+    } else {
+        DisableOverclock();
+    }
+}
+
+void OverclockSwitch::OnCancel()
+{
+    ocWanted = false;
+    DisableOverclock();
+    m_window.EndModalLoop();
+}
+
+void OverclockSwitch::OnClose()
+{
+    ocWanted = false;
+    DisableOverclock();
+}
+
+void OverclockSwitch::OnDestroy()
+{
+    ocWanted = false;
+    DisableOverclock();
+}

@@ -1,6 +1,34 @@
-// The switch-on and switch-off sequences: the GPU's overclocked mode and the firmware's copy of it
-// are changed together. Every input that switches calls one of these two.
+// The overclock switch: the user's choice and the firmware's availability as two flags, and the two
+// sequences that put the GPU and the firmware's copy of the mode (bit 0 of AP item 6) into overclocked
+// or normal mode together. No sequence changes a flag.
 #pragma once
 
-void EnableOverclock();
-void DisableOverclock();
+#include "control/window_effects.h"
+#include "gpu/nvapi.h"
+
+class OverclockSwitch {
+public:
+    OverclockSwitch(NvApi& driver, WindowEffects& window);
+
+    void EnableOverclock();
+    void DisableOverclock();
+
+    // Once at start-up, after the GPU check passed.
+    void ApplyInitialState();
+
+    // Inputs that switch. Each sets ocWanted first, then runs its sequence.
+    void OnTrayEnable();
+    void OnTrayDisable();
+    void OnTrayExit();
+    void OnOk();
+    void OnCancel();
+    void OnClose();
+    void OnDestroy();
+
+    bool ocSupported = false;  // the firmware's overclock option is taken to be on
+    bool ocWanted = true;      // the user's choice: overclocked mode on
+
+private:
+    NvApi& m_driver;
+    WindowEffects& m_window;
+};

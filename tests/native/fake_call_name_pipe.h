@@ -1,7 +1,10 @@
-// A scripted firmware service for the settings channel's tests: each exchange takes the next
-// scripted answer and records the request as it was passed.
+// A firmware service for native tests. Each exchange takes the next scripted answer; with nothing
+// scripted, a service holding the three values answers as the real one does, or, when none is running,
+// the exchange fails. Every request is recorded as it was passed.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,19 @@ void Answer(const std::string& text);
 void AnswerBytes(const std::string& bytes);
 // Makes the next exchange fail.
 void Fail();
-// Forgets the script and the recorded requests; an exchange with nothing scripted fails.
+// Forgets the script, the recorded requests, the observer and the running service.
 void Reset();
+
+struct ServiceValues {
+    std::int32_t system0 = 0;
+    std::int32_t system1 = 0;
+    std::int32_t ap6 = 0;
+};
+// Runs the service with these values; Service() is its current state.
+void RunService(ServiceValues values);
+ServiceValues& Service();
+// Told of every request's command text, in order with whatever else the observer sees.
+void Observe(std::function<void(const std::string&)> observer);
 
 const std::vector<Request>& Requests();
 std::vector<std::string> RequestTexts();

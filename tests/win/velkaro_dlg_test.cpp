@@ -11,6 +11,7 @@
 
 #include "resources/resource.h"
 #include "simulator_process.h"
+#include "standin_install.h"
 #include "tray/tray_icon.h"
 
 namespace {
@@ -84,6 +85,7 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(InstallDriverLibrary());
         ASSERT_TRUE(simulator.Start());
         g_trayCalls.clear();
         g_shellNotifyIcon = &RecordTrayCall;
@@ -136,11 +138,20 @@ TEST_F(MainWindow, StartsHiddenWithTrayIconSystemMenuAndFirmwareSubscription)
 
         EXPECT_NE(g_instanceMutex, nullptr);
         EXPECT_FALSE(InstanceMutexIsFree());
-        EXPECT_EQ(simulator.Journal(),
-                  std::vector<std::string>{"SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0"});
+        // Subscribed, found the option on and switched on.
+        EXPECT_EQ(simulator.Journal(), (std::vector<std::string>{
+                                           "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0",
+                                           "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 2",
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                           "SETTINGS root\\WMI:S:ORV_AP:AP:6:17 -> 17",
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 17",
+                                       }));
+        EXPECT_TRUE(IsWindowEnabled(dialog.m_radioOverclock.GetSafeHwnd()));
+        EXPECT_TRUE(IsWindowEnabled(dialog.m_radioStock.GetSafeHwnd()));
+        EXPECT_TRUE(IsWindowEnabled(dialog.m_buttonOk.GetSafeHwnd()));
+        EXPECT_EQ(dialog.m_radioOverclock.GetCheck(), BST_CHECKED);
+        EXPECT_EQ(dialog.m_radioStock.GetCheck(), BST_UNCHECKED);
 
-        // Firmware events reach the window through the library.
-        EXPECT_EQ(simulator.Ctl(L"event 96"), "ok 1");
         PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(ran);
@@ -149,7 +160,7 @@ TEST_F(MainWindow, StartsHiddenWithTrayIconSystemMenuAndFirmwareSubscription)
     EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(std::memcmp(&g_trayCalls[1].record, &g_trayCalls[0].record, sizeof(NOTIFYICONDATAW)), 0);
     EXPECT_TRUE(InstanceMutexIsFree());
-    EXPECT_FALSE(dialog.ocWanted);
+    EXPECT_FALSE(dialog.m_switch.ocWanted);
 }
 
 TEST_F(MainWindow, EveryWayOfEndingRemovesTheIconAndReleasesTheMutex)
@@ -168,7 +179,7 @@ TEST_F(MainWindow, EveryWayOfEndingRemovesTheIconAndReleasesTheMutex)
         ASSERT_EQ(g_trayCalls.size(), 2u) << message << " " << wParam;
         EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
         EXPECT_TRUE(InstanceMutexIsFree()) << message << " " << wParam;
-        EXPECT_FALSE(dialog.ocWanted);
+        EXPECT_FALSE(dialog.m_switch.ocWanted);
         CloseHandle(g_instanceMutex);
         g_instanceMutex = nullptr;
     }
@@ -189,7 +200,12 @@ TEST_F(MainWindow, SecondInstanceLeavesQuietlyWithoutIconOrSubscription)
     ASSERT_EQ(g_trayCalls.size(), 1u);
     EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
-    EXPECT_TRUE(simulator.Journal().empty());
+    // Only the shutdown's switch-off reached the service: no subscription, no start-up state.
+    EXPECT_EQ(simulator.Journal(), (std::vector<std::string>{
+                                       "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                       "SETTINGS root\\WMI:S:ORV_AP:AP:6:16 -> 16",
+                                       "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                   }));
     CloseHandle(running);
 }
 
@@ -198,7 +214,7 @@ TEST_F(MainWindow, MessageTableRoutesEachMessage)
     CVelkaroDlg dialog;
     RunModal(dialog, [&] {
         HWND window = dialog.m_hWnd;
-        EXPECT_EQ(SendMessageW(window, WM_FIRMWARE_EVENT, 0x60, 0), 1);
+        EXPECT_EQ(SendMessageW(window, WM_FIRMWARE_EVENT, 0x61, 0), 1);
         EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 0);
         EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 1234), 1);
         EXPECT_EQ(SendMessageW(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP), 1);
@@ -220,26 +236,26 @@ TEST_F(MainWindow, MessageTableRoutesEachMessage)
         dialog.m_radioOverclock.SetCheck(BST_UNCHECKED);
         dialog.m_radioStock.SetCheck(BST_CHECKED);
         SendMessageW(window, WM_COMMAND, IDOK, 0);
-        EXPECT_FALSE(dialog.ocWanted);
+        EXPECT_FALSE(dialog.m_switch.ocWanted);
         dialog.m_radioOverclock.SetCheck(BST_CHECKED);
         SendMessageW(window, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(dialog.ocWanted);
+        EXPECT_TRUE(dialog.m_switch.ocWanted);
         dialog.m_radioOverclock.SetCheck(BST_UNCHECKED);
         dialog.m_radioStock.SetCheck(BST_UNCHECKED);
         SendMessageW(window, WM_COMMAND, IDOK, 0);
-        EXPECT_FALSE(dialog.ocWanted);
+        EXPECT_FALSE(dialog.m_switch.ocWanted);
         EXPECT_TRUE(IsWindow(window));
 
         SendMessageW(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
-        EXPECT_TRUE(dialog.ocWanted);
+        EXPECT_TRUE(dialog.m_switch.ocWanted);
         SendMessageW(window, WM_COMMAND, ID_TRAY_DISABLE, 0);
-        EXPECT_FALSE(dialog.ocWanted);
+        EXPECT_FALSE(dialog.m_switch.ocWanted);
         SendMessageW(window, WM_COMMAND, ID_TRAY_ABOUT, 0);
         EXPECT_TRUE(IsWindow(window));
         SendMessageW(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
         PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
     });
-    EXPECT_FALSE(dialog.ocWanted);
+    EXPECT_FALSE(dialog.m_switch.ocWanted);
 }
 
 TEST_F(MainWindow, StartsWithoutAFirmwareService)
@@ -254,6 +270,56 @@ TEST_F(MainWindow, StartsWithoutAFirmwareService)
                        }),
               IDCANCEL);
     EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindow, StartsWithTheOptionOffWithoutSwitchingAndWithTheControlsDisabled)
+{
+    ASSERT_TRUE(simulator.Stop());
+    ASSERT_TRUE(simulator.Start({0, 0, 16}));
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        EXPECT_FALSE(dialog.m_switch.ocSupported);
+        EXPECT_FALSE(IsWindowEnabled(dialog.m_radioOverclock.GetSafeHwnd()));
+        EXPECT_FALSE(IsWindowEnabled(dialog.m_radioStock.GetSafeHwnd()));
+        EXPECT_FALSE(IsWindowEnabled(dialog.m_buttonOk.GetSafeHwnd()));
+        EXPECT_EQ(dialog.m_radioOverclock.GetCheck(), BST_CHECKED);
+        EXPECT_EQ(simulator.Journal(), (std::vector<std::string>{
+                                           "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0",
+                                           "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 0",
+                                       }));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+TEST_F(MainWindow, FirmwareEventsReachThePolicyThroughTheLibrary)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        ASSERT_TRUE(dialog.m_switch.ocSupported);
+        ASSERT_EQ(simulator.Ctl(L"set system1 1"), "ok");
+        ASSERT_EQ(simulator.Ctl(L"event 0x79"), "ok 1");
+        // The policy waits for the firmware to settle, then switches off: keep the loop running.
+        const ULONGLONG deadline = GetTickCount64() + 8000;
+        while (dialog.m_switch.ocSupported && GetTickCount64() < deadline) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&msg);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+        EXPECT_FALSE(dialog.m_switch.ocSupported);
+        EXPECT_TRUE(dialog.m_switch.ocWanted);
+        const std::vector<std::string> journal = simulator.Journal();
+        ASSERT_GE(journal.size(), 4u);
+        EXPECT_EQ(std::vector<std::string>(journal.end() - 4, journal.end()),
+                  (std::vector<std::string>{
+                      "SETTINGS root\\WMI:Q:ORV_System:System:1 -> 1",
+                      "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 17",
+                      "SETTINGS root\\WMI:S:ORV_AP:AP:6:16 -> 16",
+                      "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                  }));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
 }
 
 TEST(MainWindowTemplate, ControlsAreThoseOfTheTemplate)
