@@ -115,11 +115,15 @@ std::optional<std::int32_t> ParseReply(const char* reply, std::size_t size)
     // saturate.
     constexpr std::int64_t kLimit = static_cast<std::int64_t>(INT32_MAX) + 1;
     std::int64_t magnitude = 0;
+    const char* const digits = p;
     for (; p < end && *p >= '0' && *p <= '9'; ++p) {
         magnitude = magnitude * 10 + (*p - '0');
         if (magnitude > kLimit) {
             magnitude = kLimit;
         }
+    }
+    if (p == digits) {
+        return std::nullopt;
     }
     if (negative) {
         return static_cast<std::int32_t>(-magnitude);  // -kLimit is INT32_MIN

@@ -37,6 +37,7 @@ bool FormatRequest(char (&request)[kRequestSize], std::string_view command);
 // The set command for AP item 6 with the value's signed decimal text.
 bool FormatSetApItem6Request(char (&request)[kRequestSize], std::int32_t value);
 // Reads the decimal number at the start of a reply the way atoi does (leading white space, a sign,
-// digits up to the first other character, 0 without digits), but never reads past `size` bytes and
-// saturates at the 32-bit bounds. Empty when the reply has no NUL within `size` bytes.
+// digits up to the first other character), but never reads past `size` bytes and saturates at the
+// 32-bit bounds. Empty when the reply has no NUL within `size` bytes or no digits: such a reply is no
+// value, and taking it as 0 would let a switch write 0 over the firmware's other bits.
 std::optional<std::int32_t> ParseReply(const char* reply, std::size_t size);

@@ -56,11 +56,11 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 probe() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
-# The firmware service simulator, option on unless other values are given.
+# The firmware service simulator: sim_start [SYSTEM0 [SYSTEM1 [AP6]]], option on (2 0 16) by default.
 sim_start() {
   sim_stop
   rm -f "$E2E_JOURNAL"
-  setsid "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" serve --system0 2 --system1 0 --ap6 16 "$@" \
+  setsid "$WINE_RUN" "$E2E_BIN/firmware_sim.exe" serve --system0 "${1:-2}" --system1 "${2:-0}" --ap6 "${3:-16}" \
     --journal "$(winpath "$E2E_JOURNAL")" </dev/null >/dev/null 2>&1 &
   E2E_SIM_PID=$!
   for _ in $(seq 100); do
@@ -117,11 +117,60 @@ velkaro_stop_all() {
   E2E_VELKARO_PID=
 }
 
+# The stand-in driver library, put where the driver keeps its library and scripted by a plan:
+# driver_install [PLAN LINE...]. Its calls are logged to $E2E_OUT/driver.log.
+driver_file() {
+  if [ -f "$E2E_BIN/../standin/nvapi64.dll" ]; then
+    echo "$WINEPREFIX/drive_c/windows/system32/nvapi64.dll"
+  else
+    echo "$WINEPREFIX/drive_c/windows/syswow64/nvapi.dll"
+  fi
+}
+driver_install() {
+  cp "$(ls "$E2E_BIN"/../standin/nvapi64.dll "$E2E_BIN"/../standin/nvapi.dll 2>/dev/null | head -n 1)" "$(driver_file)"
+  rm -f "$E2E_OUT/driver.log"
+  { echo "log $(winpath "$E2E_OUT/driver.log")"; printf '%s\n' "$@"; } >"$E2E_OUT/plan.txt"
+  export TENDRAL_NVAPI_PLAN
+  TENDRAL_NVAPI_PLAN=$(winpath "$E2E_OUT/plan.txt")
+}
+driver_remove() { rm -f "$(driver_file)"; }
+# The entry calls the driver saw, without the interface lookups.
+driver_log() { tr -d '\r' <"$E2E_OUT/driver.log" 2>/dev/null | grep -v '^nvapi_QueryInterface'; }
+
+# AP item 6 as the simulator holds it.
+ap6() { sim_ctl get ap6 | sed 's/^ok //'; }
+ap6_is() { [ "$(ap6)" = "$1" ]; }
+
+# Runs a command until it succeeds, about $1 seconds at most. The command is run anew each time: pass
+# a function, never a "$(...)" that the shell would expand once.
+eventually() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
 screenshot() { xwd -root -display "$DISPLAY" | convert xwd:- "$1"; }
 
 # Number of colours in tray slot N (0 is the rightmost) of a screenshot: 1 when the slot is empty.
 tray_slot_colours() {
   convert "$1" -crop 16x16+$((1006 - 20 * $2))+750 +repage -format %k info:
+}
+
+# Polls a screenshot until tray slot $1 shows (yes) or does not show (no) an icon.
+tray_slot_shows() {
+  local slot=$1 wanted=$2 shot=$E2E_OUT/tray-poll.png colours
+  for _ in $(seq 30); do
+    screenshot "$shot"
+    colours=$(tray_slot_colours "$shot" "$slot")
+    if { [ "$wanted" = yes ] && [ "$colours" -gt 1 ]; } || { [ "$wanted" = no ] && [ "$colours" -eq 1 ]; }; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
 }
 
 # Scenario bookkeeping: expect records a failed check with its message; a scenario fails when any did.

@@ -10,12 +10,13 @@ for file in "$here"/scenarios/*.sh; do
 done
 
 e2e_start_desktop yes || { echo "e2e: 0 passed, 1 failed"; e2e_stop_desktop; exit 1; }
-trap e2e_stop_desktop EXIT
+trap 'driver_remove; e2e_stop_desktop' EXIT
 
 passed=0
 failed=0
 for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_'); do
   E2E_FAILURES=()
+  driver_install  # every scenario starts with a working driver; some change or remove it
   "$scenario"
   velkaro_stop_all
   sim_stop

@@ -85,6 +85,14 @@ TEST_F(ControlFixture, AFailedReadWritesNothing)
                             "GpuOverclockSwitch(0x2000,0) -> 0", "GpuStockClockSwitch(0x2000,1) -> 0",
                             "root\\WMI:Q:ORV_AP:AP:6"}));
     EXPECT_EQ(fake_firmware::Service().ap6, 16);
+
+    // A reply that is no number is no value either: nothing is written over the other bits.
+    Start({2, 0, 0x1F1});
+    fake_firmware::Answer("garbage");
+    overclock->DisableOverclock();
+    fake_firmware::Answer("");
+    overclock->EnableOverclock();
+    EXPECT_EQ(fake_firmware::Service().ap6, 0x1F1);
 }
 
 TEST_F(ControlFixture, StartUpWithTheOptionOnSwitchesOnAndEnablesTheControls)

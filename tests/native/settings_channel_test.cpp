@@ -59,19 +59,20 @@ TEST_F(SettingsChannel, SetWritesSignedDecimalWithoutPadding)
     }
 }
 
-TEST_F(SettingsChannel, ReplyIsReadAsAtoiWouldButSaturates)
+TEST_F(SettingsChannel, ReplyIsReadAsAtoiWouldButSaturatesAndWithoutDigitsIsNoValue)
 {
-    const std::pair<std::string, std::int32_t> cases[] = {
+    const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
         {"18", 18},
         {"  \t\n\v\f\r42", 42},
         {"+7", 7},
         {"-5", -5},
         {"17 and more", 17},
         {"17abc", 17},
-        {"abc", 0},
-        {"", 0},
-        {"- 5", 0},
-        {"+-5", 0},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"- 5", std::nullopt},
+        {"+-5", std::nullopt},
+        {"-", std::nullopt},
         {"2147483647", INT32_MAX},
         {"2147483648", INT32_MAX},
         {"99999999999999999999999999", INT32_MAX},
@@ -139,7 +140,7 @@ TEST_F(SettingsChannel, GetApItem6)
     Answer("-1");
     EXPECT_EQ(GetApItem6(), -1);
     Answer("not a number");
-    EXPECT_EQ(GetApItem6(), 0);
+    EXPECT_EQ(GetApItem6(), -1);
     // A reply that fills the whole buffer without a NUL is no answer.
     fake_firmware::AnswerBytes(std::string(kReplySize, '7'));
     EXPECT_EQ(GetApItem6(), -1);

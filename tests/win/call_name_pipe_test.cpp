@@ -81,11 +81,12 @@ TEST_F(CallNamePipe, AnswerThatJustFitsIsTaken)
     EXPECT_EQ(exchange.reply, std::string(799, '1'));
 }
 
-TEST_F(CallNamePipe, GarbageIsAnAnswerTheChannelReadsAsZero)
+TEST_F(CallNamePipe, GarbageIsAnAnswerButNoValue)
 {
     Fault(L"reply garbage");
     EXPECT_EQ(Call(kQueryApItem6).reply, "garbage");
-    EXPECT_EQ(GetApItem6(), 0);
+    EXPECT_EQ(GetApItem6(), -1);
+    EXPECT_FALSE(IsOverclockOptionOn());
 }
 
 TEST_F(CallNamePipe, ServiceDownFailsWithinTheConnectBound)

@@ -96,6 +96,31 @@ int HasTrayIcon(const wchar_t* title, UINT iconId)
     return present ? 0 : 1;
 }
 
+BOOL CALLBACK PrintStaticText(HWND child, LPARAM)
+{
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    if (_wcsicmp(className, L"Static") == 0) {
+        wchar_t text[512] = {};
+        GetWindowTextW(child, text, 512);
+        if (text[0] != L'\0') {
+            std::printf("%ls\n", text);
+        }
+    }
+    return TRUE;
+}
+
+// The texts of a dialog's static controls, such as a message box's message.
+int PrintTexts(const wchar_t* title)
+{
+    HWND window = FindDialog(title);
+    if (window == nullptr) {
+        return 1;
+    }
+    EnumChildWindows(window, PrintStaticText, 0);
+    return 0;
+}
+
 int CountDialogs(const wchar_t* title)
 {
     int count = 0;
@@ -147,6 +172,7 @@ int Usage()
         "  hold                          keep the desktop in use until killed\n"
         "  find TITLE                    exit 0 when the dialog exists\n"
         "  count TITLE                   print the number of dialogs with the title\n"
+        "  text TITLE                    print the texts of the dialog's static controls\n"
         "  wait-window TITLE MS          wait until it exists\n"
         "  wait-gone TITLE MS            wait until it is gone\n"
         "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
@@ -183,6 +209,9 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"hold" && args.size() == 1) {
         Sleep(INFINITE);
         return 0;
+    }
+    if (command == L"text" && args.size() == 2) {
+        return PrintTexts(args[1]);
     }
     if (command == L"count" && args.size() == 2) {
         return CountDialogs(args[1]);

@@ -1,0 +1,158 @@
+# The overclock switch, the refusal without a driver, firmware events and resume, on the real program
+# with the simulator and the stand-in driver.
+
+OPTION_TEXT='Please turn on VGA overclock option for speeding up your graphic function.'
+
+# Starts the program and waits until it runs (and has made its start-up exchanges).
+start_running() {
+  velkaro_start
+  expect "the program runs" probe wait-window Ormund 10000
+  expect "start-up is done" eventually 5 sh -c "grep -q 'System:0' '$E2E_JOURNAL'"
+  sleep 0.3
+}
+
+exit_program() {
+  probe post Ormund 0x0111 303 0
+  expect_eq "exit code" "$(velkaro_wait_exit)" 0
+}
+
+# The number of times AP item 6 was written, as the journal shows it.
+writes() { journal | grep -c 'S:ORV_AP:AP:6:'; }
+
+scenario_refuses_to_run_without_a_driver() {
+  driver_remove
+  sim_start
+  velkaro_start
+  expect "the refusal appears" probe wait-window Tendral 10000
+  expect_eq "its text" "$(probe text Tendral)" "Your system doesn't have NVIDIA graphic chipset"
+  expect "the icon is there while it shows" probe tray-has Ormund 1
+  probe post Tendral 0x0111 1 0
+  expect_eq "exit code after dismissing it" "$(velkaro_wait_exit)" 1
+  expect "the icon is gone" tray_slot_shows 0 no
+  expect_eq "nothing was switched" "$(writes)" 0
+}
+
+scenario_switches_on_at_start_up_and_off_at_exit() {
+  sim_start 2 0 16
+  start_running
+  expect_eq "AP item 6 after start-up" "$(ap6)" 17
+  expect_eq "the driver calls" "$(driver_log | grep '^Gpu')" "GpuOverclockSwitch(0x2000,1) -> 0
+GpuOverclockLimit(0x2000,1,0) -> 0
+GpuStockClockSwitch(0x2000,0) -> 0"
+  exit_program
+  expect_eq "AP item 6 after exit" "$(ap6)" 16
+}
+
+scenario_option_off_switches_nothing() {
+  sim_start 0 0 16
+  start_running
+  expect_eq "nothing written" "$(writes)" 0
+  expect_eq "no switching entry called" "$(driver_log | grep -c '^Gpu')" 0
+  exit_program
+  expect_eq "AP item 6 after exit" "$(ap6)" 16
+}
+
+scenario_option_event_switches_on_after_the_wait() {
+  sim_start 0 0 16
+  start_running
+  sim_ctl set system0 2 >/dev/null
+  local start=$(date +%s%N)
+  sim_ctl event 0x60 >/dev/null
+  expect "switched on" eventually 8 ap6_is 17
+  local waited=$((($(date +%s%N) - start) / 1000000))
+  expect "only after the firmware settled (${waited} ms)" test "$waited" -ge 2800
+  echo "    option event: switched on after $waited ms"
+  exit_program
+}
+
+scenario_option_event_asks_when_the_user_chose_off() {
+  sim_start 2 0 16
+  start_running
+  probe post Ormund 0x0111 301 0  # the tray's Disable
+  expect "switched off" eventually 5 ap6_is 16
+  local before
+  before=$(writes)
+  sim_ctl event 0x60 >/dev/null
+  expect "the request appears" probe wait-window Tendral 8000
+  expect_eq "its text" "$(probe text Tendral)" "$OPTION_TEXT"
+  expect_eq "nothing switched" "$(writes)" "$before"
+  probe post Tendral 0x0111 1 0
+  expect "it closes" probe wait-gone Tendral 5000
+  expect "the program runs on" probe find Ormund
+  expect_eq "AP item 6" "$(ap6)" 16
+  exit_program
+}
+
+scenario_force_off_events_switch_off_and_others_do_nothing() {
+  sim_start 2 0 16
+  start_running
+  sim_ctl set system1 1 >/dev/null
+  sim_ctl event 0x79 >/dev/null
+  expect "0x79 with System item 1 bit 0 switches off" eventually 8 ap6_is 16
+
+  probe post Ormund 0x0111 300 0  # the tray's Enable
+  expect "switched on again" eventually 5 ap6_is 17
+  sim_ctl set system1 0 >/dev/null
+  sim_ctl set system0 6 >/dev/null
+  sim_ctl event 0x5D >/dev/null
+  expect "0x5D with System item 0 bit 2 switches off" eventually 8 ap6_is 16
+
+  probe post Ormund 0x0111 300 0
+  expect "switched on once more" eventually 5 ap6_is 17
+  local before
+  before=$(journal | grep -vc '^EVENT')
+  expect_eq "another code is answered at once" "$(probe send Ormund 0x4040 0x61 0)" 1
+  sim_ctl event 0x61 >/dev/null
+  sleep 4
+  expect_eq "and asks nothing" "$(journal | grep -vc '^EVENT')" "$before"
+  expect_eq "AP item 6" "$(ap6)" 17
+  exit_program
+}
+
+scenario_resume_switches_off_at_once() {
+  sim_start 2 0 16
+  start_running
+  expect_eq "AP item 6 before" "$(ap6)" 17
+  expect_eq "the broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
+  expect_eq "switched off by the time it answered" "$(ap6)" 16
+  exit_program
+}
+
+scenario_every_ending_switches_off_each_time() {
+  local ending runs
+  for ending in "0x0111 303 0:2" "0x0111 2 0:2" "0x0010 0 0:3"; do
+    sim_start 2 0 16
+    start_running
+    probe post Ormund ${ending%:*}
+    expect_eq "[$ending] exit code" "$(velkaro_wait_exit)" 0
+    expect_eq "[$ending] AP item 6" "$(ap6)" 16
+    # The start-up wrote once; every switch-off run writes once more.
+    runs=$(($(writes) - 1))
+    expect_eq "[$ending] switch-off runs" "$runs" "${ending#*:}"
+  done
+}
+
+scenario_faults_never_cost_the_other_bits() {
+  # 0x1F0 has bits above bit 0 set, some above bit 7: a switch may only ever change bit 0 here.
+  sim_start 2 0 0x1F0
+  start_running
+  expect_eq "switched on" "$(ap6)" 497
+  sim_ctl fault down >/dev/null
+  probe post Ormund 0x0111 301 0
+  sleep 4
+  sim_ctl fault none >/dev/null
+  expect_eq "service down while switching off" "$(ap6)" 497
+  sim_ctl fault reply garbage --count 1 >/dev/null
+  probe post Ormund 0x0111 301 0
+  sleep 1
+  expect_eq "garbage while switching off" "$(ap6)" 497
+  exit_program
+  expect_eq "the last switch-off clears bit 0 and every bit above 7" "$(ap6)" 240
+
+  driver_install "status GpuStockClockSwitch -5"
+  sim_start 2 0 0x1F0
+  start_running
+  expect_eq "a failing entry writes the value back" "$(ap6)" 496
+  exit_program
+  expect_eq "also when switching off" "$(ap6)" 496
+}
