@@ -2,14 +2,17 @@
 
 #include <cstdlib>
 
+#include "brightness/brightness_watcher.h"
 #include "gpu/gpu_check.h"
 #include "gpu/system_driver_library.h"
 #include "platform/unique_handle.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
+#include "tray/about_dlg.h"
 #include "tray/tray_icon.h"
 
 HANDLE g_instanceMutex = nullptr;
+CAboutDlg* g_aboutDialog = nullptr;
 std::atomic<CVelkaroDlg*> g_mainWindow{nullptr};
 
 namespace {
@@ -18,6 +21,10 @@ constexpr wchar_t kFirmwareEventQuery[] = L"Select * from ORV_Event";
 constexpr wchar_t kFirmwareNamespace[] = L"root\\wmi";
 constexpr wchar_t kFirmwareQueryLanguage[] = L"WQL";
 constexpr std::size_t kFirmwareEventBufferSize = 260;
+
+// The main window's handle as the brightness sink reads it on WMI's threads. Cleared when the window
+// is destroyed, so that a late event never reaches a dead window.
+std::atomic<HWND> g_brightnessTarget{nullptr};
 
 }  // namespace
 
@@ -41,6 +48,7 @@ CVelkaroDlg::CVelkaroDlg()
       m_switch(SystemNvApi(), *this),
       m_events(m_switch, *this)
 {
+    g_aboutDialog = nullptr;
 }
 
 std::span<const MessageEntry> CVelkaroDlg::MessageTable() const
@@ -70,6 +78,7 @@ BOOL CVelkaroDlg::OnInitDialog()
     FillTrayRecord(m_trayRecord, m_hWnd, m_hIcon);
     AddTrayIcon(m_trayRecord);
     g_mainWindow = this;
+    g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
     StartBrightnessWatcher();
     CheckGpu();
@@ -114,9 +123,28 @@ void CVelkaroDlg::SubscribeFirmwareEvents()
     m_firmware.ORVWMIEvent(kFirmwareEventQuery, buffer, kFirmwareNamespace, kFirmwareQueryLanguage);
 }
 
-// Later start-up steps; each succeeds without doing anything until its subsystem is there.
-void CVelkaroDlg::StartBrightnessWatcher() {}
-void CVelkaroDlg::CreateAboutBox() {}
+void CVelkaroDlg::StartBrightnessWatcher()
+{
+    // Without it the program only misses brightness events, so the result is not looked at.
+    ::StartBrightnessWatcher(g_brightnessTarget);
+}
+
+// The About box is made once, hidden, and lives until the process ends; the tray menu only shows it.
+void CVelkaroDlg::CreateAboutBox()
+{
+    auto* about = new CAboutDlg();
+    about->Create();
+    g_aboutDialog = about;
+}
+
+void CVelkaroDlg::ShowAboutBox()
+{
+    if (g_aboutDialog == nullptr) {
+        return;
+    }
+    ShowWindow(g_aboutDialog->m_hWnd, SW_SHOW);
+    g_aboutDialog->CenterOnDesktop();
+}
 
 // Without an NVIDIA driver and GPU the program refuses to run: it says so, takes its icon away and
 // ends at once, without the shutdown sequence (there is nothing to switch off).
@@ -145,6 +173,9 @@ BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             case ID_TRAY_DISABLE:
                 m_switch.OnTrayDisable();
                 break;
+            case ID_TRAY_ABOUT:
+                ShowAboutBox();
+                break;
             case ID_TRAY_EXIT:
                 m_switch.OnTrayExit();
                 break;
@@ -158,14 +189,29 @@ BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 LRESULT CVelkaroDlg::OnSysCommand(WPARAM wParam, LPARAM)
 {
     if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        return 0;  // the About box opens here once it exists
+        CAboutDlg about;
+        about.DoModal();
+        return 0;
     }
     return Default();
 }
 
+// Only a minimised main window paints anything of its own: the program icon, centred.
 LRESULT CVelkaroDlg::OnPaint(WPARAM, LPARAM)
 {
-    return Default();
+    if (!IsIconic(m_hWnd)) {
+        return Default();
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+    return 0;
 }
 
 LRESULT CVelkaroDlg::OnQueryDragIcon(WPARAM, LPARAM)
@@ -196,6 +242,7 @@ LRESULT CVelkaroDlg::OnClose(WPARAM, LPARAM)
 
 LRESULT CVelkaroDlg::OnDestroy(WPARAM, LPARAM)
 {
+    g_brightnessTarget = nullptr;
     Default();
     m_switch.OnDestroy();
     DeleteTrayIcon(m_trayRecord);

@@ -43,6 +43,7 @@ private:
     void CheckGpu();
     void ApplyInitialOverclockState();
     void CreateAboutBox();
+    void ShowAboutBox();
 
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
@@ -77,6 +78,10 @@ inline constexpr UINT ID_TRAY_EXIT = 303;
 // Named mutex that keeps the program to one instance.
 inline constexpr wchar_t kInstanceMutexName[] = L"Tendral";
 
+class CAboutDlg;
+
+// The modeless About box, made at start-up; null before.
+extern CAboutDlg* g_aboutDialog;
 // Held while this process is the running instance; released at shutdown, never closed.
 extern HANDLE g_instanceMutex;
 // The one main window, published at start-up for code that runs on other threads.

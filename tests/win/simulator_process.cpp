@@ -109,24 +109,30 @@ bool SimulatorProcess::Start(Values values)
     std::wstring line = SimulatorPath() + L" serve --system0 " + std::to_wstring(values.system0) +
                         L" --system1 " + std::to_wstring(values.system1) + L" --ap6 " +
                         std::to_wstring(values.ap6) + L" --journal \"" + m_journalPath + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
-        return false;
-    }
-    m_process.Reset(info.hProcess);
-    CloseHandle(info.hThread);
     const ULONGLONG deadline = GetTickCount64() + 10000;
     while (GetTickCount64() < deadline) {
-        if (Ctl(L"ping") == "ok") {
-            return true;
-        }
-        if (WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &info)) {
             return false;
         }
-        Sleep(20);
+        m_process.Reset(info.hProcess);
+        CloseHandle(info.hThread);
+        while (GetTickCount64() < deadline) {
+            if (Ctl(L"ping") == "ok") {
+                return true;
+            }
+            if (WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0) {
+                break;
+            }
+            Sleep(20);
+        }
+        // It found the pipes still served: Wine may need a moment to tear down the instances of a
+        // simulator that has just ended.
+        m_process.Reset();
+        Sleep(100);
     }
     return false;
 }

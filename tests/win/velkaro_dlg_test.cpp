@@ -1,5 +1,4 @@
-// The main window run for real (modal, from its template) with the simulator as firmware service and
-// the shell's tray replaced by a recorder, since Wine has no tray without a display.
+// The main window's start-up, message table and shutdown.
 #include "app/velkaro_dlg.h"
 
 #include <gtest/gtest.h>
@@ -9,70 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "main_window_fixture.h"
 #include "resources/resource.h"
-#include "simulator_process.h"
-#include "standin_install.h"
 #include "tray/tray_icon.h"
 
 namespace {
-
-struct TrayCall {
-    DWORD message;
-    NOTIFYICONDATAW record;
-};
-
-std::vector<TrayCall> g_trayCalls;
-
-BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
-{
-    g_trayCalls.push_back({message, *record});
-    return TRUE;
-}
-
-// Runs once inside the dialog's modal loop, after start-up.
-std::function<void()> g_script;
-
-void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    if (g_script) {
-        auto script = std::move(g_script);
-        g_script = nullptr;
-        script();
-    }
-}
-
-INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
-{
-    g_script = std::move(script);
-    SetTimer(nullptr, 0, 10, RunScript);
-    return dialog.DoModal();
-}
-
-DWORD WINAPI TryInstanceMutex(void*)
-{
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
-    if (mutex == nullptr) {
-        return 2;
-    }
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-        ReleaseMutex(mutex);
-    }
-    CloseHandle(mutex);
-    return wait == WAIT_OBJECT_0 ? 0 : 1;
-}
-
-// Whether another thread could take the instance mutex now, that is whether it is free.
-bool InstanceMutexIsFree()
-{
-    HANDLE thread = CreateThread(nullptr, 0, TryInstanceMutex, nullptr, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    DWORD result = 1;
-    GetExitCodeThread(thread, &result);
-    CloseHandle(thread);
-    return result == 0;
-}
 
 std::wstring MenuItemText(HMENU menu, int position)
 {
@@ -80,29 +20,6 @@ std::wstring MenuItemText(HMENU menu, int position)
     GetMenuStringW(menu, static_cast<UINT>(position), text, 64, MF_BYPOSITION);
     return text;
 }
-
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(InstallDriverLibrary());
-        ASSERT_TRUE(simulator.Start());
-        g_trayCalls.clear();
-        g_shellNotifyIcon = &RecordTrayCall;
-        g_mainWindow = nullptr;
-    }
-
-    void TearDown() override
-    {
-        g_shellNotifyIcon = &Shell_NotifyIconW;
-        if (g_instanceMutex != nullptr) {
-            CloseHandle(g_instanceMutex);
-            g_instanceMutex = nullptr;
-        }
-    }
-
-    SimulatorProcess simulator;
-};
 
 TEST_F(MainWindow, StartsHiddenWithTrayIconSystemMenuAndFirmwareSubscription)
 {
@@ -192,7 +109,6 @@ TEST_F(MainWindow, SecondInstanceLeavesQuietlyWithoutIconOrSubscription)
     CVelkaroDlg dialog;
     bool ran = false;
     EXPECT_EQ(RunModal(dialog, [&] { ran = true; }), IDCANCEL);
-    g_script = nullptr;
     EXPECT_FALSE(ran);
     EXPECT_EQ(g_instanceMutex, nullptr);
     EXPECT_EQ(g_mainWindow.load(), nullptr);
@@ -227,10 +143,6 @@ TEST_F(MainWindow, MessageTableRoutesEachMessage)
         EXPECT_EQ(position.flags, static_cast<UINT>(SWP_NOMOVE | SWP_NOSIZE));
         ShowWindow(window, SW_SHOW);
         EXPECT_FALSE(IsWindowVisible(window));
-
-        // The system menu's About item does not close or show anything.
-        SendMessageW(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        EXPECT_TRUE(IsWindow(window));
 
         // OK applies the radio choice and leaves the window open.
         dialog.m_radioOverclock.SetCheck(BST_UNCHECKED);
@@ -299,15 +211,7 @@ TEST_F(MainWindow, FirmwareEventsReachThePolicyThroughTheLibrary)
         ASSERT_EQ(simulator.Ctl(L"set system1 1"), "ok");
         ASSERT_EQ(simulator.Ctl(L"event 0x79"), "ok 1");
         // The policy waits for the firmware to settle, then switches off: keep the loop running.
-        const ULONGLONG deadline = GetTickCount64() + 8000;
-        while (dialog.m_switch.ocSupported && GetTickCount64() < deadline) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageW(&msg);
-            }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-        EXPECT_FALSE(dialog.m_switch.ocSupported);
+        EXPECT_TRUE(PumpUntil([&] { return !dialog.m_switch.ocSupported; }, 8000));
         EXPECT_TRUE(dialog.m_switch.ocWanted);
         const std::vector<std::string> journal = simulator.Journal();
         ASSERT_GE(journal.size(), 4u);

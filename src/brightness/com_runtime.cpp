@@ -1,0 +1,3 @@
+#include "brightness/com_runtime.h"
+
+ComRuntime g_comRuntime;

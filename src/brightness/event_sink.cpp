@@ -1,0 +1,82 @@
+#include "brightness/event_sink.h"
+
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "brightness/wmi_identifiers.h"
+
+namespace {
+
+static_assert(sizeof(GUID) == 16);
+
+bool SameId(REFIID a, const GUID& b)
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+}  // namespace
+
+HRESULT EventSink::QueryInterface(REFIID iid, void** object)
+{
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    if (SameId(iid, wmi::IID_IUnknown) || SameId(iid, wmi::IID_IWbemObjectSink)) {
+        *object = static_cast<IWbemObjectSink*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG EventSink::AddRef()
+{
+    return static_cast<ULONG>(m_count.fetch_add(1) + 1);
+}
+
+ULONG EventSink::Release()
+{
+    const LONG count = m_count.fetch_sub(1) - 1;
+    if (count == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(count);
+}
+
+HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects)
+{
+    if (count <= 0 || objects == nullptr) {
+        return WBEM_S_NO_ERROR;  // nothing to read, nothing to tell
+    }
+    VARIANT value;
+    VariantInit(&value);
+    // Only the first object is read, however large the batch.
+    HRESULT status = WBEM_E_INVALID_PARAMETER;
+    if (objects[0] != nullptr) {
+        status = objects[0]->Get(L"Brightness", 0, &value, nullptr, nullptr);
+    }
+    // A failed read still tells the window, with brightness 0.
+    const BYTE brightness = SUCCEEDED(status) && value.vt == VT_UI1 ? value.bVal : 0;
+    VariantClear(&value);
+    // The handle is cleared as the window goes away: a late event then reaches nothing.
+    if (HWND window = m_target.load()) {
+        SendMessageW(window, WM_BRIGHTNESS, brightness, 0);
+    }
+    for (LONG i = 0; i < count; ++i) {
+        std::printf("Event occurred the Value = %d\n", static_cast<int>(status));
+    }
+    return WBEM_S_NO_ERROR;
+}
+
+HRESULT EventSink::SetStatus(LONG flags, HRESULT status, BSTR, IWbemClassObject*)
+{
+    if (flags == WBEM_STATUS_COMPLETE) {
+        std::printf("Call complete. hResult = 0x%X\n", static_cast<unsigned>(status));
+    } else if (flags == WBEM_STATUS_PROGRESS) {
+        std::printf("Call in progress.\n");
+    }
+    return WBEM_S_NO_ERROR;
+}

@@ -1,0 +1,13 @@
+// The About box. One is created hidden at start-up and shown from the tray menu; the system menu's
+// About runs a separate one modally.
+#pragma once
+
+#include "platform/dialog.h"
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+
+    // Moves the box to the centre of the desktop, keeping its size, and repaints it.
+    void CenterOnDesktop();
+};

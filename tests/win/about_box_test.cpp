@@ -1,0 +1,212 @@
+// The About box (tray command and system menu), the minimised window's icon, and the resources the
+// program carries.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "main_window_fixture.h"
+#include "resources/resource.h"
+#include "tray/about_dlg.h"
+
+namespace {
+
+int CountAboutBoxes(bool visibleOnly)
+{
+    int count = 0;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"About Tendral")) != nullptr) {
+        count += !visibleOnly || IsWindowVisible(window) ? 1 : 0;
+    }
+    return count;
+}
+
+// Where the About box must be after centring, by the program's formula.
+POINT CentredOrigin(HWND box)
+{
+    RECT boxRect{};
+    RECT desktop{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const LONG width = boxRect.right - boxRect.left;
+    const LONG height = boxRect.bottom - boxRect.top;
+    return {(desktop.right - desktop.left) / 2 - width / 2, (desktop.bottom - desktop.top) / 2 - height / 2};
+}
+
+std::wstring StaticTexts(HWND dialog)
+{
+    std::wstring texts;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t text[128] = {};
+        GetWindowTextW(child, text, 128);
+        texts += std::wstring(text) + L"|";
+    }
+    return texts;
+}
+
+TEST_F(MainWindow, TheTrayCommandShowsTheSameCentredAboutBoxEveryTime)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        ASSERT_NE(g_aboutDialog, nullptr);
+        HWND about = g_aboutDialog->m_hWnd;
+        EXPECT_FALSE(IsWindowVisible(about));
+        EXPECT_EQ(GetParent(about), nullptr);
+        for (const POINT before : {POINT{3, 5}, POINT{400, 300}, POINT{-50, 700}}) {
+            SetWindowPos(about, nullptr, before.x, before.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_ABOUT, 0);
+            EXPECT_EQ(g_aboutDialog->m_hWnd, about);
+            EXPECT_TRUE(IsWindowVisible(about));
+            RECT rect{};
+            GetWindowRect(about, &rect);
+            const POINT expected = CentredOrigin(about);
+            EXPECT_EQ(rect.left, expected.x) << before.x;
+            EXPECT_EQ(rect.top, expected.y) << before.y;
+        }
+        EXPECT_EQ(CountAboutBoxes(false), 1);
+        // Its OK hides it; the next command shows the same box again.
+        SendMessageW(about, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(IsWindowVisible(about));
+        EXPECT_TRUE(IsWindow(about));
+        SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_ABOUT, 0);
+        EXPECT_TRUE(IsWindowVisible(about));
+
+        EXPECT_NE(StaticTexts(about).find(L"Tendral, Version 1.0.1103.2801|"), std::wstring::npos);
+        wchar_t caption[64] = {};
+        GetWindowTextW(about, caption, 64);
+        EXPECT_STREQ(caption, L"About Tendral");
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+bool g_closedModalAboutBox = false;
+
+void CALLBACK CloseModalAboutBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"About Tendral")) != nullptr) {
+        if (window != g_aboutDialog->m_hWnd && IsWindowVisible(window)) {
+            g_closedModalAboutBox = PostMessageW(window, WM_COMMAND, IDOK, 0) != FALSE;
+        }
+    }
+}
+
+TEST_F(MainWindow, TheSystemMenuRunsASeparateAboutBoxModally)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        // The timer runs inside the About box's own modal loop: it closes the box.
+        g_closedModalAboutBox = false;
+        SetTimer(nullptr, 0, 50, CloseModalAboutBox);
+        SendMessageW(dialog.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        EXPECT_TRUE(g_closedModalAboutBox);
+        EXPECT_EQ(CountAboutBoxes(false), 1);  // the modal one is gone, the hidden one stays
+        EXPECT_FALSE(IsWindowVisible(g_aboutDialog->m_hWnd));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+TEST_F(MainWindow, DragIconAndMinimisedPaintUseTheProgramIcon)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog.m_hWnd, WM_QUERYDRAGICON, 0, 0)),
+                  dialog.m_hIcon);
+        EXPECT_EQ(dialog.m_hIcon, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+// The program's own file carries the resources (the test program links the same script).
+std::wstring ProgramFile()
+{
+    return ProgramDirectory() + L"\\Velkaro.exe";
+}
+
+std::wstring VersionString(const std::wstring& file, const wchar_t* name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::string data(size, '\0');
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) {
+        return L"(none)";
+    }
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904e4\\") + name;
+    if (!VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) {
+        return L"(missing)";
+    }
+    return value;
+}
+
+TEST(Resources, VersionRecordOfTheProgram)
+{
+    const std::pair<const wchar_t*, const wchar_t*> values[] = {
+        {L"CompanyName", L"ORV"},
+        {L"FileDescription", L"Tendral"},
+        {L"ProductName", L"Tendral"},
+        {L"FileVersion", L"1.0.1103.2801"},
+        {L"ProductVersion", L"1.0.1103.2801"},
+        {L"InternalName", L"Velkaro.exe"},
+        {L"OriginalFilename", L"Velkaro.exe"},
+    };
+    for (const auto& [name, expected] : values) {
+        EXPECT_EQ(VersionString(ProgramFile(), name), expected) << std::wstring(name).c_str();
+    }
+    EXPECT_NE(VersionString(ProgramFile(), L"LegalCopyright").find(L"ORV"), std::wstring::npos);
+
+    DWORD ignored = 0;
+    std::string data(GetFileVersionInfoSizeW(ProgramFile().c_str(), &ignored), '\0');
+    ASSERT_TRUE(GetFileVersionInfoW(ProgramFile().c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, (1103u << 16) | 2801u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, (1103u << 16) | 2801u);
+}
+
+TEST(Resources, ManifestAsksForNoElevationAndCommonControls6)
+{
+    HMODULE program = LoadLibraryExW(ProgramFile().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    HRSRC resource = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(resource, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, resource))),
+                               SizeofResource(program, resource));
+    EXPECT_NE(manifest.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    FreeLibrary(program);
+}
+
+TEST(Resources, IconsCarry32BitImagesWithAlphaAt16AndTheirMainSize)
+{
+    const std::pair<int, int> icons[] = {{IDR_MAINFRAME, 64},
+                                         {IDI_RED_CHECK, 32},
+                                         {IDI_BLACK_CHECK, 32},
+                                         {IDI_RED_QUESTION, 32},
+                                         {IDI_RED_CROSS, 32}};
+    for (const auto& [id, size] : icons) {
+        for (const int wanted : {size, 16}) {
+            HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                                       IMAGE_ICON, wanted, wanted, LR_DEFAULTCOLOR));
+            ASSERT_NE(icon, nullptr) << id << " " << wanted;
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAP colour{};
+            GetObjectW(info.hbmColor, sizeof(colour), &colour);
+            EXPECT_EQ(colour.bmWidth, wanted) << id;
+            EXPECT_EQ(colour.bmBitsPixel, 32) << id << " " << wanted;
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include "main_window_fixture.h"
+
+#include "standin_install.h"
+#include "tray/about_dlg.h"
+#include "tray/tray_icon.h"
+
+std::vector<TrayCall> g_trayCalls;
+BOOL g_trayAnswer = TRUE;
+
+namespace {
+
+BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
+{
+    g_trayCalls.push_back({message, *record});
+    return g_trayAnswer;
+}
+
+std::function<void()> g_script;
+
+void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (g_script) {
+        auto script = std::move(g_script);
+        g_script = nullptr;
+        script();
+    }
+}
+
+DWORD WINAPI TryInstanceMutex(void*)
+{
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
+    if (mutex == nullptr) {
+        return 2;
+    }
+    const DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+        ReleaseMutex(mutex);
+    }
+    CloseHandle(mutex);
+    return wait == WAIT_OBJECT_0 ? 0 : 1;
+}
+
+}  // namespace
+
+INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
+{
+    g_script = std::move(script);
+    SetTimer(nullptr, 0, 10, RunScript);
+    const INT_PTR result = dialog.DoModal();
+    g_script = nullptr;
+    return result;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+bool InstanceMutexIsFree()
+{
+    HANDLE thread = CreateThread(nullptr, 0, TryInstanceMutex, nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    DWORD result = 1;
+    GetExitCodeThread(thread, &result);
+    CloseHandle(thread);
+    return result == 0;
+}
+
+void MainWindow::SetUp()
+{
+    ASSERT_TRUE(InstallDriverLibrary());
+    ASSERT_TRUE(simulator.Start());
+    g_trayCalls.clear();
+    g_trayAnswer = TRUE;
+    g_shellNotifyIcon = &RecordTrayCall;
+    g_mainWindow = nullptr;
+}
+
+void MainWindow::TearDown()
+{
+    // The About box lives as long as the process; tests share one process when run together.
+    delete g_aboutDialog;
+    g_aboutDialog = nullptr;
+    g_shellNotifyIcon = &Shell_NotifyIconW;
+    if (g_instanceMutex != nullptr) {
+        CloseHandle(g_instanceMutex);
+        g_instanceMutex = nullptr;
+    }
+}

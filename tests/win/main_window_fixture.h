@@ -1,0 +1,43 @@
+// The main window run for real (modal, from its template) with the simulator as firmware service, the
+// stand-in driver installed, and the shell's tray replaced by a recorder, since Wine has no tray
+// without a display.
+#pragma once
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "app/velkaro_dlg.h"
+#include "simulator_process.h"
+
+struct TrayCall {
+    DWORD message;
+    NOTIFYICONDATAW record;
+};
+
+// What the program asked of the shell's tray.
+extern std::vector<TrayCall> g_trayCalls;
+// What the recorder answers; TRUE unless a test says otherwise.
+extern BOOL g_trayAnswer;
+
+// Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
+INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);
+
+// Keeps the thread's messages flowing until `done` holds or the time is up; true when it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// Whether another thread could take the instance mutex now, that is whether it is free.
+bool InstanceMutexIsFree();
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    SimulatorProcess simulator;
+};
