@@ -1,6 +1,7 @@
 #include "platform/dialog.h"
 
 #include "platform/button.h"
+#include "platform/menu.h"
 #include "platform/win_app.h"
 
 namespace {
@@ -92,6 +93,11 @@ void CDialog::BindControl(CButton& control, int controlId)
 
 LRESULT CDialog::Default()
 {
+    // The entries of an owner-drawn menu measure and draw themselves through the menu object.
+    if ((m_current.message == WM_MEASUREITEM || m_current.message == WM_DRAWITEM) &&
+        CMenu::DispatchOwnerDraw(m_current.message, m_current.lParam)) {
+        return TRUE;
+    }
     return CallWindowProcW(m_defaultProc, m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
 }
 

@@ -1,0 +1,84 @@
+// An owner-drawn popup menu that paints every entry itself: text items with icons, separators and a
+// side bar, in the flat look (style 2) or the three-dimensional look (style 0). It owns the item
+// objects of its entries and the CMenuXP objects that hold its submenus. GUI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "menuxp/menu_xp_item.h"
+#include "menuxp/menu_xp_text.h"
+#include "platform/bitmap.h"
+#include "platform/dc.h"
+#include "platform/font.h"
+#include "platform/menu.h"
+
+class CMenuXP : public CMenu {
+public:
+    DECLARE_DYNAMIC(CMenuXP)
+
+    static constexpr int kStyle3D = 0;
+    static constexpr int kStyleFlat = 2;
+
+    // Reads the menu font and the system colours; no menu handle is attached yet.
+    CMenuXP();
+    // Frees the font, every item object and CMenuXP submenu object, then the menu handle.
+    ~CMenuXP() override;
+
+    void DrawItem(LPDRAWITEMSTRUCT drawItem) override;
+    void MeasureItem(LPMEASUREITEMSTRUCT measureItem) override;
+
+    // The drawing operations that DrawItem composes, called virtually so that a derived menu may
+    // replace any of them. Each takes the target and the rectangle to paint.
+    virtual void DrawBackground(CDC* dc, RECT rect, bool selected, bool disabled);
+    virtual void DrawButton(CDC* dc, RECT rect, bool selected, bool disabled, bool checked);
+    virtual void DrawItemIcon(CDC* dc, RECT rect, HICON icon, bool selected, bool disabled, bool checked);
+    virtual void DrawSideBar(CDC* dc, RECT rect, HICON icon, const std::wstring& title);
+    virtual void DrawItemText(CDC* dc, RECT rect, const std::wstring& text, bool selected, bool disabled,
+                              bool isDefault);
+    virtual void DrawCheckMark(CDC* dc, RECT rect, bool selected);
+    virtual void DrawLabelText(CDC* dc, RECT rect, const std::wstring& text, COLORREF color);
+    virtual void DrawIconBand(CDC* dc, RECT rect, bool selected, bool disabled, bool checked);
+
+    // Appends an owner-drawn entry for the item, opening a new column if a break was requested; both
+    // requests are cleared. The menu owns the item from here on; if the entry cannot be appended the
+    // item is freed at once and the result is FALSE.
+    BOOL AppendItem(std::unique_ptr<CMenuXPText> item);
+    // Appends an owner-drawn separator entry; a pending break request is dropped, not applied.
+    BOOL AppendSeparator();
+
+    static void PaintSolidRect(CDC* dc, const RECT& rect, COLORREF color);
+    // Paints the icon's shape in the shadow colour at (left, top), over a copy one pixel down and
+    // right in the shadow colour (shadowOnly) or the highlight colour.
+    static void DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect);
+    // The side bar's shading, bottom colour at the bottom row; no bitmap when it cannot be made.
+    static CBitmap CreateGradientBitmap(COLORREF top, COLORREF bottom, CDC* dc, int width, int height);
+
+    // All public: the caller sets colours and the style after construction, before the menu is shown.
+    CFont m_fontMenu;
+    COLORREF m_clrBackground = 0;
+    COLORREF m_clrSelection = 0;
+    COLORREF m_clrText = 0;
+    COLORREF m_clrSelectedText = 0;
+    COLORREF m_clrDisabledText = 0;
+    COLORREF m_clrSideBarBottom = RGB(225, 225, 225);
+    COLORREF m_clrSideBarTop = RGB(0, 0, 0);
+    COLORREF m_clrIconBand = 0;
+    BOOL m_bBreak = FALSE;     // the next appended item opens a new column
+    BOOL m_bBarBreak = FALSE;  // ... with a dividing line
+    int m_nStyle = kStyleFlat;
+
+protected:
+    // Frees the item objects of the entries and the CMenuXP objects that hold submenus. The entries
+    // stay until the menu handle is destroyed, so only the destructor may call this.
+    void DeleteItems();
+    // The system's menu font; without the metrics (null) or when that font cannot be made, a copy of
+    // the default GUI font.
+    static void CreateMenuFont(CFont& font, const NONCLIENTMETRICSW* metrics);
+
+private:
+    // m_fontMenu in bold; false when there is no menu font or the bold one cannot be made.
+    bool CreateBoldFont(CFont& bold) const;
+};

@@ -1,0 +1,45 @@
+// The menu engine's arithmetic, free of any window system: entry sizes, the check mark's place, the
+// side bar's gradient table and which table entry each row of the bar takes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace menuxp {
+
+struct EntrySize {
+    std::uint32_t width;
+    std::uint32_t height;
+};
+
+struct Point {
+    int x;
+    int y;
+};
+
+// number * numerator / denominator, computed in 64 bits and rounded to the nearest integer, halves away
+// from zero; -1 when the denominator is 0 or the result does not fit in 32 bits (as MulDiv does).
+int MulDivRound(int number, int numerator, int denominator);
+
+// The platform widens every owner-drawn menu entry by the check-mark width less one; the measured width
+// is reduced by as much beforehand, in unsigned arithmetic, so that it wraps for entries narrower than that.
+std::uint32_t CorrectedWidth(std::uint32_t width, int checkWidth);
+
+// Entry sizes before the correction. `size` is the item's size field (16 for every item of the program).
+EntrySize SideBarSize(int size);
+EntrySize SeparatorSize(int checkHeight);
+// A text entry with the whole text measured in bold as textWidth by textHeight.
+EntrySize TextEntrySize(int size, int textWidth, int textHeight);
+
+// Top-left corner of the 8 x 8 check mark centred in the rectangle.
+Point CheckMarkOrigin(int left, int top, int right, int bottom);
+
+// 256 colours from the bottom colour (entry 0) to the top colour (entry 255). Colours come in as
+// COLORREF (0x00BBGGRR) and go out as 32-bit pixels (0x00RRGGBB).
+std::array<std::uint32_t, 256> GradientTable(std::uint32_t topColor, std::uint32_t bottomColor);
+
+// Table entry for row `row` of a bar `height` rows high, row 0 being the bottom row. Rows whose share
+// comes out as 256 (the top row of a bar 512 rows high or more) take the top colour, entry 255.
+int GradientRowIndex(int row, int height);
+
+}  // namespace menuxp

@@ -1,0 +1,56 @@
+// Renders the tray menu in every state into BMP files: both styles, the four combinations of
+// ocSupported and ocWanted, and no entry or each command entry selected.
+//   menuxp_gallery <output folder>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "menu_gallery/dib_canvas.h"
+#include "menu_gallery/menu_renderer.h"
+#include "menu_gallery/tray_menu_sample.h"
+
+namespace {
+
+struct Selection {
+    const wchar_t* name;
+    int position;
+};
+
+constexpr Selection kSelections[] = {
+    {L"none", -1}, {L"enable", 1}, {L"disable", 2}, {L"about", 4}, {L"exit", 6},
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 2) {
+        std::fputs("usage: menuxp_gallery <output folder>\n", stderr);
+        return 2;
+    }
+    const std::wstring folder = argv[1];
+    int written = 0;
+    for (const int style : {CMenuXP::kStyleFlat, CMenuXP::kStyle3D}) {
+        for (const bool supported : {true, false}) {
+            for (const bool wanted : {true, false}) {
+                const auto menu = BuildTrayMenu({supported, wanted, style});
+                const MenuLayout layout = LayOutMenu(*menu);
+                for (const Selection& selection : kSelections) {
+                    DibCanvas canvas(layout.size.cx, layout.size.cy);
+                    PaintMenu(*menu, layout, canvas.Dc(), selection.position);
+                    const std::wstring path = folder + L"\\style" + std::to_wstring(style) + L"-sup" +
+                                              (supported ? L"1" : L"0") + L"-want" + (wanted ? L"1" : L"0") +
+                                              L"-" + selection.name + L".bmp";
+                    if (!canvas.Valid() || !canvas.SaveBmp(path)) {
+                        std::fprintf(stderr, "menuxp_gallery: cannot write %ls\n", path.c_str());
+                        return 1;
+                    }
+                    ++written;
+                }
+            }
+        }
+    }
+    std::printf("menuxp_gallery: %d pictures\n", written);
+    return 0;
+}

@@ -1,0 +1,77 @@
+#include "menu_gallery/menu_renderer.h"
+
+#include <algorithm>
+
+MenuLayout LayOutMenu(CMenu& menu)
+{
+    MenuLayout layout{};
+    const int checkWidth = GetSystemMetrics(SM_CXMENUCHECK);
+    int x = kMenuFrame;
+    int y = kMenuFrame;
+    int bottom = kMenuFrame;
+    int columnWidth = 0;
+    std::size_t columnStart = 0;
+    const auto closeColumn = [&] {
+        for (std::size_t i = columnStart; i < layout.entries.size(); ++i) {
+            layout.entries[i].rect.right = x + columnWidth;
+        }
+    };
+    const int count = GetMenuItemCount(menu.m_hMenu);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_DATA;
+        GetMenuItemInfoW(menu.m_hMenu, static_cast<UINT>(position), TRUE, &info);
+        MEASUREITEMSTRUCT measure{ODT_MENU, 0, info.wID, 0, 0, info.dwItemData};
+        menu.MeasureItem(&measure);
+        const int width = static_cast<int>(measure.itemWidth + static_cast<UINT>(checkWidth) - 1u);
+        const int height = static_cast<int>(measure.itemHeight);
+        if (position > 0 && (info.fType & (MFT_MENUBREAK | MFT_MENUBARBREAK)) != 0) {
+            closeColumn();
+            x += columnWidth + kMenuColumnGap;
+            y = kMenuFrame;
+            columnWidth = 0;
+            columnStart = layout.entries.size();
+        }
+        layout.entries.push_back(
+            {info.wID, info.fType, info.fState, info.dwItemData, RECT{x, y, x, y + height}});
+        y += height;
+        bottom = std::max(bottom, y);
+        columnWidth = std::max(columnWidth, width);
+    }
+    closeColumn();
+    layout.client = RECT{kMenuFrame, kMenuFrame, x + columnWidth, bottom};
+    layout.size = SIZE{layout.client.right + kMenuFrame, layout.client.bottom + kMenuFrame};
+    return layout;
+}
+
+void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition)
+{
+    const RECT all{0, 0, layout.size.cx, layout.size.cy};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
+    FrameRect(dc, &all, GetSysColorBrush(COLOR_BTNSHADOW));
+
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, layout.client.left, layout.client.top, layout.client.right, layout.client.bottom);
+    for (std::size_t position = 0; position < layout.entries.size(); ++position) {
+        const MenuEntryLayout& entry = layout.entries[position];
+        UINT state = 0;
+        if (static_cast<int>(position) == selectedPosition) {
+            state |= ODS_SELECTED;
+        }
+        if ((entry.state & MFS_GRAYED) != 0) {
+            state |= ODS_GRAYED | ODS_DISABLED;
+        }
+        if ((entry.state & MFS_CHECKED) != 0) {
+            state |= ODS_CHECKED;
+        }
+        if ((entry.state & MFS_DEFAULT) != 0) {
+            state |= ODS_DEFAULT;
+        }
+        DRAWITEMSTRUCT draw{
+            ODT_MENU, 0,          entry.id,  ODA_DRAWENTIRE, state, reinterpret_cast<HWND>(menu.m_hMenu),
+            dc,       entry.rect, entry.data};
+        menu.DrawItem(&draw);
+    }
+    RestoreDC(dc, saved);
+}

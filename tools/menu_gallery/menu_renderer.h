@@ -1,0 +1,35 @@
+// Stands in for the platform's menu window: asks a menu object for the size of every entry, lays the
+// entries out in columns as the platform does, and has the object paint them into a device context.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/menu.h"
+
+struct MenuEntryLayout {
+    UINT id;
+    UINT type;   // MFT_ flags
+    UINT state;  // MFS_ flags
+    ULONG_PTR data;
+    RECT rect;
+};
+
+struct MenuLayout {
+    std::vector<MenuEntryLayout> entries;  // by position
+    RECT client;                           // inside the frame; the clip box while entries are painted
+    SIZE size;                             // the whole menu, frame included
+};
+
+// Like the platform's popup menu: a frame, entries stacked in columns that a break starts, columns a
+// gap apart, every entry as wide as its column.
+inline constexpr int kMenuFrame = 3;
+inline constexpr int kMenuColumnGap = 4;
+
+// Sends a measure request for every entry; the platform widens each by the check-mark width less one.
+MenuLayout LayOutMenu(CMenu& menu);
+
+// Paints the frame and then every entry in order, with `selectedPosition` (or none, -1) highlighted,
+// at (0, 0) of `dc`.
+void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition);
