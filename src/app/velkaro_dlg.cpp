@@ -33,6 +33,7 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
     OnMessage(WM_PAINT, &CVelkaroDlg::OnPaint),
     OnMessage(WM_QUERYDRAGICON, &CVelkaroDlg::OnQueryDragIcon),
     OnMessage(WM_TRAYNOTIFY, &CVelkaroDlg::OnTrayNotify),
+    OnRegisteredMessage(WM_TASKBARCREATED, &CVelkaroDlg::OnTaskbarCreated),
     OnMessage(WM_FIRMWARE_EVENT, &CVelkaroDlg::OnFirmwareEvent),
     OnMessage(WM_POWERBROADCAST, &CVelkaroDlg::OnPowerBroadcast),
     OnMessage(WM_CLOSE, &CVelkaroDlg::OnClose),
@@ -219,9 +220,19 @@ LRESULT CVelkaroDlg::OnQueryDragIcon(WPARAM, LPARAM)
     return reinterpret_cast<LRESULT>(m_hIcon);
 }
 
-LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM)
+// Only a right click acts: it opens the tray menu built for the current state.
+LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
+    if (lParam == WM_RBUTTONUP) {
+        ShowTrayMenu(m_hWnd, m_switch.ocSupported, m_switch.ocWanted);
+    }
     return 1;
+}
+
+LRESULT CVelkaroDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    RestoreTrayIcon(m_trayRecord);
+    return 0;
 }
 
 LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM wParam, LPARAM)

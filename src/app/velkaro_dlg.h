@@ -15,6 +15,7 @@
 #include "firmware/orv_wmi_acpi.h"
 #include "platform/button.h"
 #include "platform/dialog.h"
+#include "tray/tray_menu.h"
 
 class CVelkaroDlg : public CDialog, private WindowEffects {
 public:
@@ -49,6 +50,7 @@ private:
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
     LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
@@ -68,12 +70,6 @@ private:
 
     static const MessageEntry kMessages[];
 };
-
-// Tray menu commands, taken by the command hook.
-inline constexpr UINT ID_TRAY_ENABLE = 300;
-inline constexpr UINT ID_TRAY_DISABLE = 301;
-inline constexpr UINT ID_TRAY_ABOUT = 302;
-inline constexpr UINT ID_TRAY_EXIT = 303;
 
 // Named mutex that keeps the program to one instance.
 inline constexpr wchar_t kInstanceMutexName[] = L"Tendral";

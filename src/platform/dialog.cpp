@@ -156,7 +156,11 @@ LRESULT CDialog::Route(UINT message, WPARAM wParam, LPARAM lParam)
 const MessageEntry* CDialog::FindEntry(UINT message, UINT commandId) const
 {
     for (const MessageEntry& entry : MessageTable()) {
-        if (entry.message == message && entry.commandId == commandId) {
+        // A registration that failed leaves 0, which must not catch WM_NULL.
+        const UINT entryMessage =
+            entry.registeredMessage != nullptr ? *entry.registeredMessage : entry.message;
+        const bool registeredButMissing = entry.registeredMessage != nullptr && entryMessage == 0;
+        if (!registeredButMissing && entryMessage == message && entry.commandId == commandId) {
             return &entry;
         }
     }

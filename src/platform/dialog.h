@@ -17,12 +17,21 @@ struct MessageEntry {
     UINT message;
     UINT commandId;  // for WM_COMMAND entries; 0 otherwise
     MessageHandler handler;
+    // For a message registered at run time (RegisterWindowMessageW): where its number is kept.
+    const UINT* registeredMessage = nullptr;
 };
 
 template <class Dialog>
 constexpr MessageEntry OnMessage(UINT message, LRESULT (Dialog::*handler)(WPARAM, LPARAM))
 {
     return {message, 0, static_cast<MessageHandler>(handler)};
+}
+
+// `message` is read when a message arrives, so it may be registered after the table is built.
+template <class Dialog>
+constexpr MessageEntry OnRegisteredMessage(const UINT& message, LRESULT (Dialog::*handler)(WPARAM, LPARAM))
+{
+    return {0, 0, static_cast<MessageHandler>(handler), &message};
 }
 
 template <class Dialog>

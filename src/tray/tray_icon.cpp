@@ -6,6 +6,7 @@
 static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976));
 
 ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
+const UINT WM_TASKBARCREATED = RegisterWindowMessageW(L"TaskbarCreated");
 
 void FillTrayRecord(NOTIFYICONDATAW& record, HWND window, HICON icon)
 {
@@ -27,4 +28,12 @@ BOOL AddTrayIcon(NOTIFYICONDATAW& record)
 BOOL DeleteTrayIcon(NOTIFYICONDATAW& record)
 {
     return g_shellNotifyIcon(NIM_DELETE, &record);
+}
+
+BOOL RestoreTrayIcon(NOTIFYICONDATAW& record)
+{
+    if (record.cbSize == 0) {
+        return FALSE;  // never added
+    }
+    return g_shellNotifyIcon(NIM_ADD, &record) || g_shellNotifyIcon(NIM_MODIFY, &record);
 }

@@ -10,6 +10,10 @@ inline constexpr UINT WM_TRAYNOTIFY = 0x0401;
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr wchar_t kTrayTip[] = L"Tendral";
 
+// Broadcast by the shell when its taskbar is (re)created, for example after Explorer restarted; its
+// number is registered per session.
+extern const UINT WM_TASKBARCREATED;
+
 // The shell call behind adding and deleting. Tests that have no shell tray replace it.
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW record);
 extern ShellNotifyIconFunction g_shellNotifyIcon;
@@ -18,3 +22,5 @@ extern ShellNotifyIconFunction g_shellNotifyIcon;
 void FillTrayRecord(NOTIFYICONDATAW& record, HWND window, HICON icon);
 BOOL AddTrayIcon(NOTIFYICONDATAW& record);
 BOOL DeleteTrayIcon(NOTIFYICONDATAW& record);
+// Puts the icon back after the shell's taskbar was recreated; replaces it if the shell still has it.
+BOOL RestoreTrayIcon(NOTIFYICONDATAW& record);

@@ -5,14 +5,14 @@
 #include "tray/tray_icon.h"
 
 std::vector<TrayCall> g_trayCalls;
-BOOL g_trayAnswer = TRUE;
+bool g_trayRefusesAdd = false;
 
 namespace {
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
 {
     g_trayCalls.push_back({message, *record});
-    return g_trayAnswer;
+    return g_trayRefusesAdd && message == NIM_ADD ? FALSE : TRUE;
 }
 
 std::function<void()> g_script;
@@ -83,7 +83,7 @@ void MainWindow::SetUp()
     ASSERT_TRUE(InstallDriverLibrary());
     ASSERT_TRUE(simulator.Start());
     g_trayCalls.clear();
-    g_trayAnswer = TRUE;
+    g_trayRefusesAdd = false;
     g_shellNotifyIcon = &RecordTrayCall;
     g_mainWindow = nullptr;
 }

@@ -22,8 +22,8 @@ struct TrayCall {
 
 // What the program asked of the shell's tray.
 extern std::vector<TrayCall> g_trayCalls;
-// What the recorder answers; TRUE unless a test says otherwise.
-extern BOOL g_trayAnswer;
+// When set, the recorded shell refuses to add an icon, as a shell that still has it does.
+extern bool g_trayRefusesAdd;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);

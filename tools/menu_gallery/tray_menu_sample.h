@@ -1,17 +1,10 @@
-// The tray menu as the tray front end builds it on a right click: side bar, "Enable", "Disable",
-// separator, "About", separator, "Exit", with placeholder icons. Used for pictures, leak checks and
-// benchmarks of the menu engine.
+// The tray menu as a right click builds it, in either look, for pictures, leak checks and benchmarks of
+// the menu engine. Its icons come from the program's resources, which the programs using it link.
 #pragma once
 
 #include <memory>
 
 #include "menuxp/menu_xp.h"
-
-inline constexpr UINT kTrayEnable = 300;
-inline constexpr UINT kTrayDisable = 301;
-inline constexpr UINT kTrayAbout = 302;
-inline constexpr UINT kTrayExit = 303;
-inline constexpr COLORREF kTraySelection = 0xDCA078;  // light blue
 
 struct TrayMenuState {
     bool ocSupported;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "menu_gallery/placeholder_icons.h"
+#include "square_icon.h"
 #include "menu_test_support.h"
 #include "menuxp/menu_xp_separator.h"
 

@@ -1,0 +1,63 @@
+#include "tray/tray_menu.h"
+
+#include <memory>
+
+#include "menuxp/menu_xp_side_bar.h"
+#include "menuxp/menu_xp_text.h"
+#include "platform/win_app.h"
+#include "resources/resource.h"
+
+namespace {
+
+// An icon of the program's own, at the size the menu draws it; the item that gets it destroys it.
+HICON LoadMenuIcon(int id)
+{
+    return static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                         CMenuXPItem::kDefaultSize, CMenuXPItem::kDefaultSize, 0));
+}
+
+}  // namespace
+
+void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
+{
+    menu.m_clrSelection = kTrayMenuSelection;
+    menu.m_nStyle = CMenuXP::kStyleFlat;
+
+    // The side bar stands alone in the first column: the first item after it opens the second.
+    auto sideBar = std::make_unique<CMenuXPSideBar>();
+    menu.m_bBreak = TRUE;
+    menu.m_bBarBreak = FALSE;
+    if (AppendMenuW(menu.m_hMenu, MF_OWNERDRAW | MF_SEPARATOR, sideBar->m_nID,
+                    reinterpret_cast<LPCWSTR>(sideBar.get()))) {
+        sideBar.release();  // the menu owns it now
+    }
+
+    const int check = ocSupported ? IDI_RED_CHECK : IDI_BLACK_CHECK;
+    menu.AppendItem(
+        std::make_unique<CMenuXPText>(ID_TRAY_ENABLE, L"Enable", ocWanted ? LoadMenuIcon(check) : nullptr));
+    menu.AppendItem(
+        std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable", ocWanted ? nullptr : LoadMenuIcon(check)));
+    if (!ocSupported) {
+        EnableMenuItem(menu.m_hMenu, ID_TRAY_ENABLE, MF_DISABLED | MF_GRAYED);
+        EnableMenuItem(menu.m_hMenu, ID_TRAY_DISABLE, MF_DISABLED | MF_GRAYED);
+    }
+    menu.AppendSeparator();
+    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_ABOUT, L"About", LoadMenuIcon(IDI_RED_QUESTION)));
+    menu.AppendSeparator();
+    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_EXIT, L"Exit", LoadMenuIcon(IDI_RED_CROSS)));
+}
+
+void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // Without this the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(owner);
+
+    std::unique_ptr<CMenu> menu = std::make_unique<CMenuXP>();
+    menu->Attach(CreatePopupMenu());
+    ComposeTrayMenu(static_cast<CMenuXP&>(*menu), ocSupported, ocWanted);
+    menu->TrackPopupMenu(0, cursor.x, cursor.y, owner);
+    // Lets the owner's message loop run once more, so that the menu is really gone before the next click.
+    PostMessageW(owner, WM_NULL, 0, 0);
+}
