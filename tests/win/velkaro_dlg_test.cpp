@@ -133,7 +133,7 @@ TEST_F(MainWindow, MessageTableRoutesEachMessage)
         EXPECT_EQ(SendMessageW(window, WM_FIRMWARE_EVENT, 0x61, 0), 1);
         EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 0);
         EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 1234), 1);
-        EXPECT_EQ(SendMessageW(window, WM_TRAYNOTIFY, 1, WM_RBUTTONUP), 1);
+        EXPECT_EQ(SendMessageW(window, WM_TRAYNOTIFY, 1, WM_LBUTTONUP), 1);
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
 
         WINDOWPOS position{};
