@@ -32,14 +32,25 @@ echo "run: Velkaro.exe ($preset) is running; its icon is in the tray of the Wine
 echo "run: AP item 6 is now $(ap6): the overclocked mode is on"
 
 if [ -n "$E2E_XVFB_PID" ]; then
+  # Headless: a walk through the tray menu with the mouse, with screenshots.
   sleep 1
   screenshot "$E2E_OUT/desktop.png"
-  echo "run: screenshot of the desktop: $E2E_OUT/desktop.png"
-  probe post Ormund 0x0111 303 0 >/dev/null
-  echo "run: Velkaro.exe ended with exit code $(velkaro_wait_exit)"
-  echo "run: AP item 6 is now $(ap6): switched off on exit"
+  echo "run: screenshot of the desktop with the tray icon: $E2E_OUT/desktop.png"
+  open_tray_menu && menu_screenshot option-on && press_escape_on_menu
+  echo "run: screenshot of the tray menu, option on: $E2E_OUT/menu-option-on.png"
+  sim_ctl set system0 0 >/dev/null
+  sim_ctl event 0x60 >/dev/null
+  echo "run: the firmware turned its overclock option off and said so (event 0x60)"
+  eventually 8 ap6_is 16
+  echo "run: AP item 6 is now $(ap6): switched off by the event"
+  open_tray_menu && menu_screenshot option-off
+  echo "run: screenshot of the tray menu, option off: $E2E_OUT/menu-option-off.png"
+  choose exit
+  echo "run: chose Exit in the tray menu; Velkaro.exe ended with exit code $(velkaro_wait_exit)"
+  echo "run: AP item 6 is now $(ap6)"
 else
-  echo "run: the icon is at the bottom right of the Wine desktop; press Ctrl-C here to end it"
+  echo "run: right-click the icon at the bottom right of the Wine desktop to use the tray menu;"
+  echo "run: choose Exit there, or press Ctrl-C here, to end the program"
   # Ctrl-C ends the program the way its Exit command does, so that its shutdown runs.
   trap 'probe post Ormund 0x0111 303 0 >/dev/null' INT TERM
   until [ -s "$E2E_OUT/velkaro.exit" ]; do sleep 0.5; done

@@ -173,6 +173,85 @@ tray_slot_shows() {
   return 1
 }
 
+# Starts the program and waits until it runs (and has made its start-up exchanges).
+start_running() {
+  velkaro_start
+  expect "the program runs" probe wait-window Ormund 10000
+  expect "start-up is done" eventually 5 sh -c "grep -q 'System:0' '$E2E_JOURNAL'"
+  sleep 0.3
+}
+
+exit_program() {
+  probe post Ormund 0x0111 303 0
+  expect_eq "exit code" "$(velkaro_wait_exit)" 0
+}
+
+# The tray icon and its menu, driven with the mouse and the keyboard.
+TRAY_X=1014
+TRAY_Y=758
+TRAY_REFERENCES=$TENDRAL_ROOT/docs/tray
+
+# Right-clicks the icon and moves the mouse off it at once, so that neither the icon's tooltip nor a
+# hovered entry shows in the screenshots.
+open_tray_menu() {
+  xdotool mousemove $TRAY_X $TRAY_Y click 3 mousemove 500 300
+  eventually 5 probe menu-rect
+}
+
+menu_is_closed() { ! probe menu-rect; }
+
+# Escape with the pointer resting on the side bar's column: X sends keys to the window under the
+# pointer, and resting there highlights no entry.
+press_escape_on_menu() {
+  local left top right bottom
+  read -r left top right bottom < <(probe menu-rect) || return 1
+  xdotool mousemove $((left + 6)) $((top + 40)) key Escape
+}
+
+# Where to click an entry of the open menu: entries are 20 pixels high and separators 6, inside a
+# 3-pixel frame.
+menu_point() {
+  local left top right bottom offset
+  read -r left top right bottom < <(probe menu-rect)
+  case $1 in
+    enable) offset=13 ;;
+    disable) offset=33 ;;
+    about) offset=59 ;;
+    exit) offset=85 ;;
+  esac
+  echo "$((left + (right - left) * 2 / 3)) $((top + offset))"
+}
+
+choose() {
+  local point
+  point=$(menu_point "$1")
+  xdotool mousemove ${point% *} ${point#* } click 1
+}
+
+# Saves a screenshot of the open menu as $E2E_OUT/menu-NAME.png.
+menu_screenshot() {
+  local left top right bottom
+  read -r left top right bottom < <(probe menu-rect) || return 1
+  screenshot "$E2E_OUT/screen.png"
+  convert "$E2E_OUT/screen.png" -crop $((right - left))x$((bottom - top))+$left+$top +repage "$E2E_OUT/menu-$1.png"
+}
+
+# Screenshots the open menu and compares it with the reviewed reference of that name; with
+# E2E_UPDATE_REFERENCES=1 the screenshot becomes the reference.
+menu_matches_reference() {
+  local name=$1 left top right bottom shot=$E2E_OUT/menu-$1.png differing
+  menu_screenshot "$name" || return 1
+  read -r left top right bottom < <(probe menu-rect)
+  echo "    screenshot of the open menu: $shot"
+  if [ "${E2E_UPDATE_REFERENCES:-}" = 1 ]; then
+    cp "$shot" "$TRAY_REFERENCES/menu-$name.png"
+  fi
+  # At most 1 pixel in 500 may differ by more than a small tolerance: repeated runs differ in none,
+  # while a wrong icon colour alone changes about 90.
+  differing=$(compare -metric AE -fuzz 8% "$shot" "$TRAY_REFERENCES/menu-$name.png" null: 2>&1) || true
+  [ "${differing%% *}" -le $(((right - left) * (bottom - top) / 500)) ] 2>/dev/null
+}
+
 # Scenario bookkeeping: expect records a failed check with its message; a scenario fails when any did.
 E2E_FAILURES=()
 expect() {

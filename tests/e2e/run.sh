@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end scenarios: the real Velkaro.exe in a Wine virtual desktop on its own Xvfb display.
-# Usage: tests/e2e/run.sh BIN_DIR. Prints one line per scenario and "e2e: N passed, M failed".
+# Usage: tests/e2e/run.sh BIN_DIR [PATTERN]: every scenario, or those whose name contains PATTERN.
+# Prints one line per scenario and "e2e: N passed, M failed".
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 export E2E_BIN=$(cd "$1" && pwd)
@@ -14,7 +15,7 @@ trap 'driver_remove; e2e_stop_desktop' EXIT
 
 passed=0
 failed=0
-for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_'); do
+for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_' | grep -- "${2:-}"); do
   E2E_FAILURES=()
   driver_install  # every scenario starts with a working driver; some change or remove it
   "$scenario"

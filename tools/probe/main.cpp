@@ -121,6 +121,23 @@ int PrintTexts(const wchar_t* title)
     return 0;
 }
 
+int PrintRect(HWND window)
+{
+    RECT rect{};
+    if (window == nullptr || !GetWindowRect(window, &rect)) {
+        return 1;
+    }
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
+// The open popup menu, if any: menus are windows of this class while they are shown.
+HWND OpenMenu()
+{
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
 int CountDialogs(const wchar_t* title)
 {
     int count = 0;
@@ -173,6 +190,9 @@ int Usage()
         "  find TITLE                    exit 0 when the dialog exists\n"
         "  count TITLE                   print the number of dialogs with the title\n"
         "  text TITLE                    print the texts of the dialog's static controls\n"
+        "  rect TITLE                    print the dialog's window rectangle: left top right bottom\n"
+        "  menu-rect                     print the open popup menu's rectangle; exit 1 when none is open\n"
+        "  send-registered TITLE NAME WPARAM LPARAM  send a message registered under NAME\n"
         "  wait-window TITLE MS          wait until it exists\n"
         "  wait-gone TITLE MS            wait until it is gone\n"
         "  watch-hidden TITLE MS         sample its visibility; exit 0 when found and never visible\n"
@@ -208,6 +228,24 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"hold" && args.size() == 1) {
         Sleep(INFINITE);
+        return 0;
+    }
+    if (command == L"rect" && args.size() == 2) {
+        return PrintRect(FindDialog(args[1]));
+    }
+    if (command == L"menu-rect" && args.size() == 1) {
+        return PrintRect(OpenMenu());
+    }
+    if (command == L"send-registered" && args.size() == 5) {
+        HWND window = FindDialog(args[1]);
+        const UINT message = RegisterWindowMessageW(args[2]);
+        DWORD_PTR result = 0;
+        if (window == nullptr || message == 0 ||
+            !SendMessageTimeoutW(window, message, static_cast<WPARAM>(Number(args[3])),
+                                 static_cast<LPARAM>(Number(args[4])), SMTO_ABORTIFHUNG, 5000, &result)) {
+            return 1;
+        }
+        std::printf("%lld\n", static_cast<long long>(result));
         return 0;
     }
     if (command == L"text" && args.size() == 2) {

@@ -1,0 +1,103 @@
+# The tray menu through the real tray: right clicks, mouse choices and screenshots of the open menu.
+
+scenario_tray_menu_switches_with_the_mouse() {
+  sim_start 2 0 16
+  start_running
+  expect "the menu opens on a right click" open_tray_menu
+  expect "option on, Enable chosen: as reviewed" menu_matches_reference on-enable
+  choose disable
+  expect "Disable switches off" eventually 5 ap6_is 16
+  expect "the menu closed" menu_is_closed
+  expect_eq "the driver was switched off" "$(driver_log | grep '^Gpu' | tail -n 2)" "GpuOverclockSwitch(0x2000,0) -> 0
+GpuStockClockSwitch(0x2000,1) -> 0"
+  expect "the menu opens again" open_tray_menu
+  expect "option on, Disable chosen: as reviewed" menu_matches_reference on-disable
+  choose enable
+  expect "Enable switches on" eventually 5 ap6_is 17
+  expect_eq "the driver was switched on" "$(driver_log | grep '^Gpu' | tail -n 3)" "GpuOverclockSwitch(0x2000,1) -> 0
+GpuOverclockLimit(0x2000,1,0) -> 0
+GpuStockClockSwitch(0x2000,0) -> 0"
+  exit_program
+}
+
+scenario_tray_menu_grays_the_modes_when_the_option_is_off() {
+  sim_start 0 0 16
+  start_running
+  expect "the menu opens" open_tray_menu
+  expect "option off, Enable chosen: as reviewed" menu_matches_reference off-enable
+  local before
+  before=$(journal | wc -l)
+  choose disable
+  sleep 1
+  expect_eq "clicking a grayed entry sends nothing" "$(journal | wc -l)" "$before"
+  press_escape_on_menu
+  expect "Escape closes the menu" eventually 3 menu_is_closed
+  probe post Ormund 0x0111 301 0  # the choice can still change, by the command itself
+  expect "Disable still writes the firmware's copy" eventually 5 sh -c "grep -q 'S:ORV_AP:AP:6:16' '$E2E_JOURNAL'"
+  expect "the menu opens" open_tray_menu
+  expect "option off, Disable chosen: as reviewed" menu_matches_reference off-disable
+  press_escape_on_menu
+  expect "Escape closes it again" eventually 3 menu_is_closed
+  exit_program
+}
+
+scenario_tray_menu_about_shows_one_centred_box() {
+  sim_start 2 0 16
+  start_running
+  local left top right bottom
+  for round in 1 2; do
+    expect "[$round] the menu opens" open_tray_menu
+    choose about
+    expect "[$round] the About box appears" probe wait-window "About Tendral" 5000
+    read -r left top right bottom < <(probe rect "About Tendral")
+    expect_eq "[$round] centred across" "$left" $((512 - (right - left) / 2))
+    expect_eq "[$round] centred down" "$top" $((384 - (bottom - top) / 2))
+    expect_eq "[$round] one box" "$(probe count "About Tendral")" 1
+  done
+  expect "its version text" sh -c "'$WINE_RUN' '$E2E_BIN/probe.exe' --desktop $E2E_DESKTOP text 'About Tendral' | grep -q 'Tendral, Version 1.0.1103.2801'"
+  screenshot "$E2E_OUT/about.png"
+  exit_program
+}
+
+scenario_tray_menu_exit_ends_the_program() {
+  sim_start 2 0 16
+  start_running
+  expect "the menu opens" open_tray_menu
+  choose exit
+  expect_eq "exit code" "$(velkaro_wait_exit)" 0
+  expect "the icon is gone" tray_slot_shows 0 no
+  expect_eq "AP item 6 bit 0 is clear" "$(( $(ap6) & 1 ))" 0
+}
+
+scenario_other_mouse_actions_and_escape_do_nothing() {
+  sim_start 2 0 16
+  start_running
+  local before
+  before=$(journal | wc -l)
+  xdotool mousemove $TRAY_X $TRAY_Y click 1
+  sleep 0.5
+  xdotool click --repeat 2 1
+  sleep 0.5
+  xdotool mousemove $((TRAY_X - 3)) $((TRAY_Y - 3)) mousemove $TRAY_X $TRAY_Y
+  sleep 0.5
+  expect "no menu after left clicks and moves" menu_is_closed
+  expect "no About box shown" probe watch-hidden "About Tendral" 300
+  expect "the menu opens" open_tray_menu
+  press_escape_on_menu
+  expect "Escape closes it" eventually 3 menu_is_closed
+  sleep 0.5
+  expect_eq "and nothing was sent" "$(journal | wc -l)" "$before"
+  expect "the program runs on" probe find Ormund
+  exit_program
+}
+
+scenario_taskbar_created_keeps_one_icon() {
+  sim_start 2 0 16
+  start_running
+  expect_eq "the broadcast is answered" "$(probe send-registered Ormund TaskbarCreated 0 0)" 0
+  expect "the icon is still there" probe tray-has Ormund 1
+  expect "once" tray_slot_shows 1 no
+  expect "the menu still opens from it" open_tray_menu
+  press_escape_on_menu
+  exit_program
+}
