@@ -67,15 +67,6 @@ TEST(FirmwareModelSettings, AnswersEachAcceptedCommand)
     }
 }
 
-TEST(FirmwareModelSettings, SetIsStoredAndReadBack)
-{
-    FirmwareModel model = MakeModel();
-    Send(model, std::string(kSetAp6) + "-5");
-    EXPECT_EQ(AnswerOf(model, kQueryAp6), std::string("-5\0", 3));
-    EXPECT_EQ(model.values().ap6, -5);
-    EXPECT_EQ(model.values().system0, 11);
-}
-
 TEST(FirmwareModelSettings, RefusesEverythingElseAndKeepsTheValue)
 {
     const std::vector<std::string> commands = {
@@ -159,22 +150,6 @@ TEST(FirmwareModelFaults, EachFaultTakesAQuery)
     }
 }
 
-TEST(FirmwareModelFaults, FaultedSetStoresNothingButSlowDoes)
-{
-    for (std::string fault : {"close", "hang", "reply x", "nonul x", "overlong 3", "failset"}) {
-        FirmwareModel model = MakeModel();
-        model.ApplyControl("fault " + fault);
-        Send(model, std::string(kSetAp6) + "99");
-        EXPECT_EQ(model.values().ap6, 16) << fault;
-    }
-    FirmwareModel model = MakeModel();
-    model.ApplyControl("fault slow 10");
-    SettingsOutcome outcome = Send(model, std::string(kSetAp6) + "99");
-    EXPECT_EQ(outcome.answer, std::string("99\0", 3));
-    EXPECT_EQ(outcome.journal_line, "SETTINGS root\\WMI:S:ORV_AP:AP:6:99 -> fault slow 10 99");
-    EXPECT_EQ(model.values().ap6, 99);
-}
-
 TEST(FirmwareModelFaults, FailsetAnswersTheStoredValueOfSetsOnly)
 {
     FirmwareModel model = MakeModel();
@@ -209,27 +184,6 @@ TEST(FirmwareModelFaults, SkipAndCountBoundTheFaultedExchanges)
     EXPECT_EQ(Send(model, kQueryAp6).action, SettingsAction::kAnswer);
 }
 
-TEST(FirmwareModelFaults, DownTakesEffectAfterSkipAndEndsOnlyWithNone)
-{
-    FirmwareModel model = MakeModel();
-    EXPECT_FALSE(model.IsDown());
-    model.ApplyControl("fault down --skip 2");
-    EXPECT_FALSE(model.IsDown());
-    Send(model, kQueryAp6);
-    Send(model, "root\\WMI:Q:Bad");
-    EXPECT_FALSE(model.IsDown());
-    Send(model, kQueryAp6);
-    EXPECT_TRUE(model.IsDown());
-    Send(model, kQueryAp6);
-    EXPECT_TRUE(model.IsDown());
-    model.ApplyControl("fault close");
-    EXPECT_FALSE(model.IsDown());
-    model.ApplyControl("fault down");
-    EXPECT_TRUE(model.IsDown());
-    model.ApplyControl("fault none");
-    EXPECT_FALSE(model.IsDown());
-}
-
 TEST(FirmwareModelControl, AcceptedCommands)
 {
     struct Case {
@@ -262,19 +216,6 @@ TEST(FirmwareModelControl, AcceptedCommands)
         EXPECT_EQ(outcome.fault_changed, c.fault_changed) << c.command;
         EXPECT_EQ(outcome.journal_line, "# " + c.command);
     }
-}
-
-TEST(FirmwareModelControl, SetAndEventTakeDecimalOrHex)
-{
-    FirmwareModel model = MakeModel();
-    model.ApplyControl("set system0 0x1F");
-    model.ApplyControl("set system1 0xFFFFFFFF");
-    model.ApplyControl("set ap6 -2147483648");
-    EXPECT_EQ(model.values().system0, 31);
-    EXPECT_EQ(model.values().system1, -1);
-    EXPECT_EQ(model.values().ap6, INT32_MIN);
-    EXPECT_EQ(model.ApplyControl("event 0x9A").event_code, 0x9Au);
-    EXPECT_EQ(model.ApplyControl("event 4294967295").event_code, 4294967295u);
 }
 
 TEST(FirmwareModelControl, RefusesBadCommandsAndKeepsTheState)
@@ -339,20 +280,6 @@ TEST(FirmwareModelSubscription, AcceptsOnlyTheOrvEventQueryIgnoringCase)
     SubscriptionOutcome truncated = model.HandleSubscription(good, 5000);
     EXPECT_EQ(truncated.status, 1u);
     EXPECT_EQ(truncated.journal_line, "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event [size 5000] -> 1");
-}
-
-TEST(FirmwareModelJournal, LinesEscapeBytesOutsidePrintableAscii)
-{
-    EXPECT_EQ(EscapeForJournal(std::string("a\x01 ~\x7F\xFF\\", 7)), "a\\x01 ~\\x7F\\xFF\\");
-    FirmwareModel model = MakeModel();
-    EXPECT_EQ(Send(model, "root\\WMI:Q:\tX\xC3\xA9").journal_line,
-              "SETTINGS root\\WMI:Q:\\x09X\\xC3\\xA9 -> refused");
-    EXPECT_EQ(model.ApplyControl("fault reply \x1B[0m").journal_line, "# fault reply \\x1B[0m");
-    EXPECT_EQ(Send(model, kQueryAp6).journal_line,
-              "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> fault reply \\x1B[0m");
-    EXPECT_EQ(FirmwareModel::EventJournalLine(4294967295u, 2), "EVENT 4294967295 -> 2 subscribers");
-    EXPECT_EQ(FirmwareModel::UnsubscribeJournalLine(), "UNSUBSCRIBE");
-    EXPECT_EQ(FirmwareModel::CountAnswer(3), "ok 3");
 }
 
 }  // namespace
