@@ -12,34 +12,9 @@
 #include "brightness_test_support.h"
 #include "fake_event_object.h"
 #include "fake_wmi.h"
-#include "simulator_process.h"
-#include "standin_install.h"
-#include "tray/tray_icon.h"
+#include "main_window_fixture.h"
 
 namespace {
-
-BOOL WINAPI AcceptTrayCall(DWORD, PNOTIFYICONDATAW)
-{
-    return TRUE;
-}
-
-// Runs once inside the dialog's modal loop, after start-up.
-std::function<void()> g_script;
-
-void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    if (auto script = std::exchange(g_script, nullptr)) {
-        script();
-    }
-}
-
-INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
-{
-    g_script = std::move(script);
-    SetTimer(nullptr, 0, 10, RunScript);
-    return dialog.DoModal();
-}
 
 // A subclass over the dialog's own procedure that sees every WM_BRIGHTNESS the window receives and
 // runs a call at WM_NCDESTROY, when WM_DESTROY has been handled but the window still exists.
@@ -60,26 +35,13 @@ LRESULT CALLBACK WatchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return CallWindowProcW(g_dialogProc, window, message, wParam, lParam);
 }
 
-class BrightnessInMainWindow : public ::testing::Test {
+class BrightnessInMainWindow : public MainWindow {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(InstallDriverLibrary());
-        ASSERT_TRUE(simulator.Start());
-        g_shellNotifyIcon = &AcceptTrayCall;
+        MainWindow::SetUp();
         g_seen.clear();
     }
-
-    void TearDown() override
-    {
-        g_shellNotifyIcon = &Shell_NotifyIconW;
-        if (g_instanceMutex != nullptr) {
-            CloseHandle(g_instanceMutex);
-            g_instanceMutex = nullptr;
-        }
-    }
-
-    SimulatorProcess simulator;
 };
 
 TEST_F(BrightnessInMainWindow, EventsReachTheRunningWindowOnlyAndChangeNothing)
