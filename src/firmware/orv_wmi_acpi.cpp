@@ -7,20 +7,9 @@
 
 #include "firmware/event_listener.h"
 #include "firmware/firmware_pipes.h"
+#include "platform/utf8.h"
 
 namespace {
-
-std::string ToUtf8(const wchar_t* text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(size) - 1);
-    return result;
-}
 
 // Long enough for the connect bound and the answer bound of one subscription attempt.
 constexpr DWORD kFirstAttemptWaitMs =

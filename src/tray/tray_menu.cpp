@@ -54,9 +54,9 @@ void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
     // Without this the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(owner);
 
-    std::unique_ptr<CMenu> menu = std::make_unique<CMenuXP>();
+    auto menu = std::make_unique<CMenuXP>();
     menu->Attach(CreatePopupMenu());
-    ComposeTrayMenu(static_cast<CMenuXP&>(*menu), ocSupported, ocWanted);
+    ComposeTrayMenu(*menu, ocSupported, ocWanted);
     menu->TrackPopupMenu(0, cursor.x, cursor.y, owner);
     // Lets the owner's message loop run once more, so that the menu is really gone before the next click.
     PostMessageW(owner, WM_NULL, 0, 0);

@@ -18,6 +18,8 @@ std::wstring JournalPath()
            std::to_wstring(++counter) + L".log";
 }
 
+}  // namespace
+
 std::string ReadFileText(const std::wstring& path)
 {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -34,8 +36,6 @@ std::string ReadFileText(const std::wstring& path)
     }
     return text;
 }
-
-}  // namespace
 
 std::wstring ProgramDirectory()
 {

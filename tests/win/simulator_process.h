@@ -9,6 +9,9 @@
 
 #include "platform/unique_handle.h"
 
+// The whole file, read while others may have it open for writing; "" when it cannot be opened.
+std::string ReadFileText(const std::wstring& path);
+
 // Directory of the running test program, where the build puts every program.
 std::wstring ProgramDirectory();
 

@@ -12,24 +12,6 @@ constexpr wchar_t kDriverFileName[] = L"nvapi64.dll";
 constexpr wchar_t kDriverFileName[] = L"nvapi.dll";
 #endif
 
-std::string FileBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "(none)";
-    }
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
 }  // namespace
 
 std::wstring StandInBuiltPath(const wchar_t* fileName)
@@ -49,7 +31,7 @@ bool InstallDriverLibrary(const wchar_t* builtFileName)
     const std::wstring source = StandInBuiltPath(builtFileName != nullptr ? builtFileName : kDriverFileName);
     // A library this process has loaded cannot be overwritten; the same bytes are as good as a copy.
     return CopyFileW(source.c_str(), SystemDriverPath().c_str(), FALSE) != FALSE ||
-           FileBytes(source) == FileBytes(SystemDriverPath());
+           ReadFileText(source) == ReadFileText(SystemDriverPath());
 }
 
 bool RemoveDriverLibrary()

@@ -9,18 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "firmware/pipe_client.h"
 #include "firmware_sim/control_server.h"
 #include "firmware_sim/firmware_model.h"
 #include "firmware_sim/journal.h"
-#include "firmware_sim/pipe_connection.h"
 #include "firmware_sim/simulator.h"
-#include "platform/unique_handle.h"
+#include "platform/utf8.h"
 
 namespace {
-
-using firmware_sim::PipeConnection;
-using firmware_sim::PipeIo;
-using firmware_sim::PipeMessage;
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
@@ -28,7 +24,6 @@ constexpr int kExitCannotStart = 2;
 constexpr int kExitNoSimulator = 2;
 
 constexpr DWORD kControlTimeoutMs = 5000;
-constexpr DWORD kConnectRetryMs = 50;
 constexpr std::size_t kMaxAnswerSize = 4096;
 
 void PrintUsage()
@@ -37,18 +32,6 @@ void PrintUsage()
         "usage: firmware_sim serve [--system0 N] [--system1 N] [--ap6 N] [--journal FILE]\n"
         "       firmware_sim ctl <command> [arguments]\n",
         stderr);
-}
-
-std::string ToUtf8(std::wstring_view text)
-{
-    if (text.empty())
-        return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
-                        nullptr);
-    return utf8;
 }
 
 int Serve(const std::vector<std::wstring>& args)
@@ -94,30 +77,6 @@ int Serve(const std::vector<std::wstring>& args)
     return simulator.Run();
 }
 
-// Connects to the control pipe, waiting for a simulator that is still starting until `deadline`.
-UniqueHandle ConnectControlPipe(ULONGLONG deadline)
-{
-    while (true) {
-        UniqueHandle pipe(CreateFileW(firmware_sim::kControlPipe, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-        if (pipe) {
-            DWORD mode = PIPE_READMODE_MESSAGE;
-            if (SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr))
-                return pipe;
-            return UniqueHandle();
-        }
-        ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            return UniqueHandle();
-        DWORD remaining = static_cast<DWORD>(deadline - now);
-        if (GetLastError() == ERROR_PIPE_BUSY) {
-            WaitNamedPipeW(firmware_sim::kControlPipe, remaining);
-        } else {
-            Sleep(std::min(kConnectRetryMs, remaining));
-        }
-    }
-}
-
 int Control(const std::vector<std::wstring>& args)
 {
     std::string command;
@@ -126,27 +85,21 @@ int Control(const std::vector<std::wstring>& args)
             command += ' ';
         command += ToUtf8(arg);
     }
-    ULONGLONG deadline = GetTickCount64() + kControlTimeoutMs;
-    UniqueHandle pipe = ConnectControlPipe(deadline);
-    if (!pipe) {
+    // A simulator that is still starting gets until the deadline to answer.
+    const ULONGLONG deadline = GetTickCount64() + kControlTimeoutMs;
+    PipeClient pipe = PipeClient::Connect(firmware_sim::kControlPipe, deadline, nullptr);
+    char buffer[kMaxAnswerSize];
+    DWORD received = 0;
+    if (!pipe ||
+        pipe.Write(command.data(), static_cast<DWORD>(command.size()), deadline, nullptr) !=
+            PipeStatus::Done ||
+        pipe.Read(buffer, sizeof(buffer), &received, deadline, nullptr) != PipeStatus::Done) {
         std::fputs("firmware_sim: no simulator answers\n", stderr);
         return kExitNoSimulator;
     }
-    PipeConnection connection(std::move(pipe), false);
-    auto remaining = [deadline] {
-        ULONGLONG now = GetTickCount64();
-        return now >= deadline ? DWORD{0} : static_cast<DWORD>(deadline - now);
-    };
-    PipeMessage answer;
-    if (connection.WriteMessage(command, remaining(), nullptr) == PipeIo::kDone) {
-        answer = connection.ReadMessage(kMaxAnswerSize, remaining(), nullptr);
-    }
-    if (answer.result != PipeIo::kDone) {
-        std::fputs("firmware_sim: no simulator answers\n", stderr);
-        return kExitNoSimulator;
-    }
-    std::printf("%s\n", answer.bytes.c_str());
-    bool ok = answer.bytes == "ok" || answer.bytes.starts_with("ok ");
+    const std::string answer(buffer, received);
+    std::printf("%s\n", answer.c_str());
+    const bool ok = answer == "ok" || answer.starts_with("ok ");
     return ok ? kExitOk : kExitRefused;
 }
 
