@@ -1,6 +1,8 @@
 #include "app/velkaro_dlg.h"
 
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "brightness/brightness_watcher.h"
 #include "gpu/gpu_check.h"
@@ -16,6 +18,17 @@ CAboutDlg* g_aboutDialog = nullptr;
 std::atomic<CVelkaroDlg*> g_mainWindow{nullptr};
 
 namespace {
+
+bool IsKeyboardMessage(UINT message)
+{
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+}
+
+// The window itself or one of its controls.
+bool IsWithin(HWND window, HWND target)
+{
+    return window != nullptr && (target == window || IsChild(window, target));
+}
 
 constexpr wchar_t kFirmwareEventQuery[] = L"Select * from ORV_Event";
 constexpr wchar_t kFirmwareNamespace[] = L"root\\wmi";
@@ -33,10 +46,15 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
     OnMessage(WM_PAINT, &CVelkaroDlg::OnPaint),
     OnMessage(WM_QUERYDRAGICON, &CVelkaroDlg::OnQueryDragIcon),
     OnMessage(WM_TRAYNOTIFY, &CVelkaroDlg::OnTrayNotify),
+    OnMessage(WM_TRAYMENU_CLOSED, &CVelkaroDlg::OnTrayMenuClosed),
     OnRegisteredMessage(WM_TASKBARCREATED, &CVelkaroDlg::OnTaskbarCreated),
+    OnMessage(WM_TIMER, &CVelkaroDlg::OnTimer),
     OnMessage(WM_FIRMWARE_EVENT, &CVelkaroDlg::OnFirmwareEvent),
+    OnMessage(WM_FIRMWARE_RESUBSCRIBED, &CVelkaroDlg::OnFirmwareResubscribed),
     OnMessage(WM_POWERBROADCAST, &CVelkaroDlg::OnPowerBroadcast),
     OnMessage(WM_CLOSE, &CVelkaroDlg::OnClose),
+    OnMessage(WM_QUERYENDSESSION, &CVelkaroDlg::OnQueryEndSession),
+    OnMessage(WM_ENDSESSION, &CVelkaroDlg::OnEndSession),
     OnMessage(WM_DESTROY, &CVelkaroDlg::OnDestroy),
     OnMessage(WM_WINDOWPOSCHANGING, &CVelkaroDlg::OnWindowPosChanging),
     OnCommandId(IDOK, &CVelkaroDlg::OnOkCommand),
@@ -75,9 +93,14 @@ BOOL CVelkaroDlg::OnInitDialog()
         OnCancel();
         return FALSE;
     }
+    m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
+    // An elevated program gets no messages from a lower-rights Explorer unless it lets them in.
+    ChangeWindowMessageFilterEx(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, nullptr);
     FillTrayRecord(m_trayRecord, m_hWnd, m_hIcon);
-    AddTrayIcon(m_trayRecord);
+    if (!AddTrayIcon(m_trayRecord)) {
+        m_trayRetry.Start(m_hWnd);
+    }
     g_mainWindow = this;
     g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
@@ -101,19 +124,20 @@ void CVelkaroDlg::AddSystemMenuAbout()
     }
 }
 
+// Any sign of the mutex counts as another instance: a handle to it, a refusal to open it (a first
+// instance with higher rights made it), or a create that fails or only opens it.
 bool CVelkaroDlg::TakeInstanceMutex()
 {
-    if (UniqueHandle running{OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName)}) {
-        g_instanceMutex = nullptr;
+    g_instanceMutex = nullptr;
+    if (UniqueHandle running{OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName)};
+        running || GetLastError() == ERROR_ACCESS_DENIED) {
         return false;
     }
-    g_instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
-    if (g_instanceMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another instance created it between our open and our create: it is the running one, and
-        // this handle does not own the mutex.
-        g_instanceMutex = nullptr;
+    UniqueHandle created{CreateMutexW(nullptr, TRUE, kInstanceMutexName)};
+    if (!created || GetLastError() == ERROR_ALREADY_EXISTS) {
         return false;
     }
+    g_instanceMutex = created.Release();
     return true;
 }
 
@@ -145,6 +169,27 @@ void CVelkaroDlg::ShowAboutBox()
     }
     ShowWindow(g_aboutDialog->m_hWnd, SW_SHOW);
     g_aboutDialog->CenterOnDesktop();
+    // Also when it was open already, behind other windows.
+    SetForegroundWindow(g_aboutDialog->m_hWnd);
+}
+
+// After the tray menu this hidden window is the foreground window, and the dialog manager would act
+// on the user's next keys: Escape as IDCANCEL (switch off and end), Enter as IDOK, Space as a click
+// on the focused button, Alt+F4 as WM_CLOSE. While it is hidden it takes no key at all.
+bool CVelkaroDlg::FilterKeys(MSG& message)
+{
+    if (!IsKeyboardMessage(message.message)) {
+        return false;
+    }
+    if (IsWithin(m_hWnd, message.hwnd)) {
+        return !IsWindowVisible(m_hWnd);
+    }
+    // The modeless About box is served by this window's modal loop, which does not know it: it gets
+    // its dialog keys (Enter, Escape, Tab) here.
+    if (g_aboutDialog != nullptr && IsWithin(g_aboutDialog->m_hWnd, message.hwnd)) {
+        return IsDialogMessageW(g_aboutDialog->m_hWnd, &message) != FALSE;
+    }
+    return false;
 }
 
 // Without an NVIDIA driver and GPU the program refuses to run: it says so, takes its icon away and
@@ -154,7 +199,8 @@ void CVelkaroDlg::CheckGpu()
     if (PassesGpuCheck(SystemNvApi())) {
         return;
     }
-    MessageBoxW(m_hWnd, kNoNvidiaMessage, kProgramCaption, MB_OK | MB_ICONEXCLAMATION);
+    // The owner is hidden: without MB_SETFOREGROUND the box may open behind the active window, unseen.
+    MessageBoxW(m_hWnd, kNoNvidiaMessage, kProgramCaption, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
     DeleteTrayIcon(m_trayRecord);
     std::exit(1);
 }
@@ -224,20 +270,71 @@ LRESULT CVelkaroDlg::OnQueryDragIcon(WPARAM, LPARAM)
 LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
     if (lParam == WM_RBUTTONUP) {
+        m_foregroundBeforeMenu = GetForegroundWindow();
         ShowTrayMenu(m_hWnd, m_switch.ocSupported, m_switch.ocWanted);
+        // Queued behind the chosen command, so that it sees what the command did.
+        PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0);
     }
     return 1;
 }
 
+// The menu made this hidden window the foreground window. It gives the foreground back unless it has
+// lost it since: to the About box the menu opened, or to a window the user clicked.
+LRESULT CVelkaroDlg::OnTrayMenuClosed(WPARAM, LPARAM)
+{
+    const HWND previous = std::exchange(m_foregroundBeforeMenu, nullptr);
+    if (previous != nullptr && previous != m_hWnd && IsWindow(previous) && GetForegroundWindow() == m_hWnd) {
+        SetForegroundWindow(previous);
+    }
+    return 0;
+}
+
 LRESULT CVelkaroDlg::OnTaskbarCreated(WPARAM, LPARAM)
 {
+    m_trayRetry.Stop();
     RestoreTrayIcon(m_trayRecord);
     return 0;
 }
 
+LRESULT CVelkaroDlg::OnTimer(WPARAM wParam, LPARAM)
+{
+    if (wParam == TrayIconRetry::kTimerId) {
+        m_trayRetry.OnTick(m_trayRecord);
+        return 0;
+    }
+    return Default();
+}
+
 LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM wParam, LPARAM)
 {
+    DropQueuedRepeats(wParam);
     return m_events.OnFirmwareEvent(wParam);
+}
+
+// Each event the policy acts on blocks this thread for seconds, so a burst of one code would freeze the
+// program for a multiple of that. The copies still queued behind the one at hand are dropped: the
+// firmware is read after they arrived, so they would tell nothing new. Other codes go back in order.
+void CVelkaroDlg::DropQueuedRepeats(WPARAM wParam)
+{
+    const WPARAM code = wParam & 0xFF;
+    std::vector<MSG> others;
+    MSG queued;
+    while (PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE)) {
+        if ((queued.wParam & 0xFF) != code) {
+            others.push_back(queued);
+        }
+    }
+    for (const MSG& other : others) {
+        PostMessageW(m_hWnd, other.message, other.wParam, other.lParam);
+    }
+}
+
+// The service came late (after start-up found nothing) or came back: read the option afresh and
+// apply what start-up would have applied.
+LRESULT CVelkaroDlg::OnFirmwareResubscribed(WPARAM, LPARAM)
+{
+    m_switch.ApplyInitialState();
+    return 0;
 }
 
 LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM wParam, LPARAM lParam)
@@ -251,16 +348,47 @@ LRESULT CVelkaroDlg::OnClose(WPARAM, LPARAM)
     return Default();
 }
 
+// Windows asks before the session ends; nothing here keeps it from ending.
+LRESULT CVelkaroDlg::OnQueryEndSession(WPARAM, LPARAM)
+{
+    return TRUE;
+}
+
+// Windows ends the process once this returns, without WM_DESTROY: the shutdown runs here, and the
+// modal loop ends with it so that a process that is not ended at once does not run on without icon.
+LRESULT CVelkaroDlg::OnEndSession(WPARAM wParam, LPARAM)
+{
+    if (wParam == FALSE) {
+        return 0;
+    }
+    ShutdownBlockReasonCreate(m_hWnd, kShutdownReason);
+    Shutdown();
+    ShutdownBlockReasonDestroy(m_hWnd);
+    EndDialog(IDCANCEL);
+    return 0;
+}
+
 LRESULT CVelkaroDlg::OnDestroy(WPARAM, LPARAM)
 {
     g_brightnessTarget = nullptr;
     Default();
+    Shutdown();
+    m_keyFilter.reset();
+    return 0;
+}
+
+// Switches off, takes the icon away and lets another instance start; once per run.
+void CVelkaroDlg::Shutdown()
+{
+    if (std::exchange(m_shutDown, true)) {
+        return;
+    }
+    m_trayRetry.Stop();
     m_switch.OnDestroy();
     DeleteTrayIcon(m_trayRecord);
     if (g_instanceMutex != nullptr) {
         ReleaseMutex(g_instanceMutex);
     }
-    return 0;
 }
 
 LRESULT CVelkaroDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
@@ -288,9 +416,16 @@ void CVelkaroDlg::BlockingWait(std::uint32_t milliseconds)
     Sleep(milliseconds);
 }
 
+// One request at a time: the box runs a loop of its own, in which a further event could open another.
+// MB_SETFOREGROUND, because the owner is hidden and the box would otherwise wait unseen behind the
+// active window.
 void CVelkaroDlg::ShowOverclockOptionMessage()
 {
-    MessageBoxW(m_hWnd, kOverclockOptionMessage, kProgramCaption, 0);
+    if (std::exchange(m_optionMessageOpen, true)) {
+        return;
+    }
+    MessageBoxW(m_hWnd, kOverclockOptionMessage, kProgramCaption, MB_SETFOREGROUND);
+    m_optionMessageOpen = false;
 }
 
 void CVelkaroDlg::EnableModeControls(bool enable)

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <memory>
 #include <span>
 
 #include "control/event_policy.h"
@@ -15,6 +16,8 @@
 #include "firmware/orv_wmi_acpi.h"
 #include "platform/button.h"
 #include "platform/dialog.h"
+#include "platform/message_filter.h"
+#include "tray/tray_icon_retry.h"
 #include "tray/tray_menu.h"
 
 class CVelkaroDlg : public CDialog, private WindowEffects {
@@ -45,15 +48,23 @@ private:
     void ApplyInitialOverclockState();
     void CreateAboutBox();
     void ShowAboutBox();
+    bool FilterKeys(MSG& message);
+    void DropQueuedRepeats(WPARAM wParam);
+    void Shutdown();
 
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayMenuClosed(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFirmwareResubscribed(WPARAM wParam, LPARAM lParam);
     LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam);
     LRESULT OnOkCommand(WPARAM wParam, LPARAM lParam);
@@ -67,12 +78,22 @@ private:
     void EndModalLoop() override;
 
     EventPolicy m_events;
+    std::unique_ptr<MessageFilter>
+        m_keyFilter;  // installed once start-up has passed the single-instance check
+    TrayIconRetry m_trayRetry;
+    HWND m_foregroundBeforeMenu = nullptr;  // what the tray menu took the foreground from
+    bool m_optionMessageOpen = false;
+    bool m_shutDown = false;  // the shutdown sequence ran: at the end of the session or on destruction
 
     static const MessageEntry kMessages[];
 };
 
 // Named mutex that keeps the program to one instance.
 inline constexpr wchar_t kInstanceMutexName[] = L"Tendral";
+// Posted to the main window after the tray menu has closed, behind the command chosen in it.
+inline constexpr UINT WM_TRAYMENU_CLOSED = WM_APP + 1;
+// What Windows shows while the end of the session waits for the switch-off.
+inline constexpr wchar_t kShutdownReason[] = L"Tendral is switching the overclocked mode off.";
 
 class CAboutDlg;
 

@@ -14,33 +14,60 @@ constexpr std::int32_t kReadFailed = -1;
 
 OverclockSwitch::OverclockSwitch(NvApi& driver, WindowEffects& window) : m_driver(driver), m_window(window) {}
 
+// After a driver update or reset the handle enumerated at start-up is refused from then on; one fresh
+// enumeration gives the sequence a handle the new driver knows.
 void OverclockSwitch::EnableOverclock()
+{
+    if (SwitchOn(Retry::Allowed) == Outcome::HandleInvalidated) {
+        m_driver.EnumerateGpus();
+        SwitchOn(Retry::Not);
+    }
+}
+
+void OverclockSwitch::DisableOverclock()
+{
+    if (SwitchOff(Retry::Allowed) == Outcome::HandleInvalidated) {
+        m_driver.EnumerateGpus();
+        SwitchOff(Retry::Not);
+    }
+}
+
+OverclockSwitch::Outcome OverclockSwitch::SwitchOn(Retry retry)
 {
     std::int32_t value = GetApItem6();
     const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 1);
     const NvAPI_Status b = m_driver.GpuOverclockLimit(m_driver.FirstPhysicalGpu(), 1, 0);
     const NvAPI_Status c = m_driver.GpuStockClockSwitch(m_driver.FirstPhysicalGpu(), 0);
+    if (retry == Retry::Allowed &&
+        (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED || c == NVAPI_HANDLE_INVALIDATED)) {
+        return Outcome::HandleInvalidated;
+    }
     if (value == kReadFailed) {
-        return;
+        return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK) {
         value |= kOverclockBit;
     }
     SetApItem6(value);
+    return Outcome::Done;
 }
 
-void OverclockSwitch::DisableOverclock()
+OverclockSwitch::Outcome OverclockSwitch::SwitchOff(Retry retry)
 {
     const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 0);
     const NvAPI_Status b = m_driver.GpuStockClockSwitch(m_driver.FirstPhysicalGpu(), 1);
+    if (retry == Retry::Allowed && (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED)) {
+        return Outcome::HandleInvalidated;
+    }
     std::int32_t value = GetApItem6();
     if (value == kReadFailed) {
-        return;
+        return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK) {
         value &= kKeptWhenSwitchingOff;
     }
     SetApItem6(value);
+    return Outcome::Done;
 }
 
 void OverclockSwitch::ApplyInitialState()

@@ -29,6 +29,15 @@ public:
     bool ocWanted = true;      // the user's choice: overclocked mode on
 
 private:
+    // Whether a run may hand back instead of finishing because the driver invalidated the GPU handle.
+    enum class Retry { Allowed, Not };
+    enum class Outcome { Done, HandleInvalidated };
+
+    // One run of each sequence. With Retry::Allowed, a run whose driver calls met an invalidated
+    // handle writes nothing and says so; the caller enumerates the GPUs again and runs once more.
+    Outcome SwitchOn(Retry retry);
+    Outcome SwitchOff(Retry retry);
+
     NvApi& m_driver;
     WindowEffects& m_window;
 };

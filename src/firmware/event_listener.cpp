@@ -16,9 +16,10 @@ std::uint32_t LittleEndian32(const unsigned char (&bytes)[4])
 
 }  // namespace
 
-EventListener::EventListener(std::string subscription, Sink sink)
+EventListener::EventListener(std::string subscription, Sink sink, Resubscribed resubscribed)
     : m_subscription(std::move(subscription)),
       m_sink(std::move(sink)),
+      m_resubscribed(std::move(resubscribed)),
       m_stop(MakeManualResetEvent()),
       m_firstAttemptDone(MakeManualResetEvent())
 {
@@ -58,6 +59,9 @@ void EventListener::Run()
             m_firstAttemptAccepted = accepted;
             SetEvent(m_firstAttemptDone.Get());
             first = false;
+        } else if (accepted) {
+            // A service that came late or came back: what it says now may differ from before.
+            m_resubscribed();
         }
         if (accepted) {
             backoff = firmware_pipes::kFirstBackoffMs;

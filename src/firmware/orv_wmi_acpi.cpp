@@ -57,7 +57,9 @@ bool CORVWmiAcpi::ORVWMIEvent(const wchar_t* query, char*, const wchar_t* nameSp
     }
     const std::string subscription = ToUtf8(nameSpace) + '\n' + ToUtf8(language) + '\n' + ToUtf8(query);
     m_listener.reset();
-    m_listener = std::make_unique<EventListener>(subscription, [this](std::uint32_t code) { Deliver(code); });
+    m_listener = std::make_unique<EventListener>(
+        subscription, [this](std::uint32_t code) { Deliver(WM_FIRMWARE_EVENT, code); },
+        [this] { Deliver(WM_FIRMWARE_RESUBSCRIBED, 0); });
     return m_listener->WaitForFirstAttempt(kFirstAttemptWaitMs);
 }
 
@@ -71,14 +73,14 @@ void CORVWmiAcpi::FreeMethodWMI(ORV_METHOD_DEF* method)
     std::memset(method, 0, sizeof(*method));
 }
 
-void CORVWmiAcpi::Deliver(std::uint32_t code)
+void CORVWmiAcpi::Deliver(UINT message, WPARAM wParam)
 {
     AcquireSRWLockShared(&m_windowsLock);
     const std::vector<HWND> windows = m_windows;
     ReleaseSRWLockShared(&m_windowsLock);
     for (HWND window : windows) {
         if (IsWindow(window)) {
-            PostMessageW(window, WM_FIRMWARE_EVENT, code, 0);
+            PostMessageW(window, message, wParam, 0);
         }
     }
 }

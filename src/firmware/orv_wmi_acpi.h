@@ -12,6 +12,9 @@ class EventListener;
 
 // Posted to every registered window; wParam is the event code, lParam 0.
 inline constexpr UINT WM_FIRMWARE_EVENT = 0x4040;
+// Posted to every registered window when the service accepted the subscription again, after it was
+// not there at first or went away: the firmware's settings are worth reading afresh. No parameters.
+inline constexpr UINT WM_FIRMWARE_RESUBSCRIBED = 0x4041;
 
 // A method description whose two strings are allocated with malloc (for example _wcsdup).
 struct ORV_METHOD_DEF {
@@ -41,7 +44,7 @@ public:
     void FreeMethodWMI(ORV_METHOD_DEF* method);
 
 private:
-    void Deliver(std::uint32_t code);
+    void Deliver(UINT message, WPARAM wParam);
 
     mutable SRWLOCK m_windowsLock = SRWLOCK_INIT;
     std::vector<HWND> m_windows;

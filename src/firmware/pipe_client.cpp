@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+PipeOpenFunction g_openPipe = &CreateFileW;
+
 namespace {
 
-constexpr DWORD kConnectRetryMs = 10;
+// A wait for a busy pipe is cut into slices this long, so that an abort is seen within one.
+constexpr DWORD kBusyWaitSliceMs = 50;
 
 DWORD Remaining(ULONGLONG deadline)
 {
@@ -32,8 +35,8 @@ PipeClient PipeClient::Connect(const wchar_t* name, ULONGLONG deadline, HANDLE a
         return client;
     }
     for (;;) {
-        client.m_pipe.Reset(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_OVERLAPPED, nullptr));
+        client.m_pipe.Reset(g_openPipe(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                       kPipeOpenFlags, nullptr));
         if (client.m_pipe) {
             DWORD mode = PIPE_READMODE_MESSAGE;
             if (!SetNamedPipeHandleState(client.m_pipe.Get(), &mode, nullptr, nullptr)) {
@@ -41,18 +44,22 @@ PipeClient PipeClient::Connect(const wchar_t* name, ULONGLONG deadline, HANDLE a
             }
             return client;
         }
-        // None listening, all busy, or the server between two instances: try again shortly.
+        // No pipe means no service: nothing to wait for. Only a service whose instances are all busy
+        // is worth a wait, and the wait ends as soon as one is free.
+        if (GetLastError() != ERROR_PIPE_BUSY) {
+            return client;
+        }
         const DWORD remaining = Remaining(deadline);
         if (remaining == 0) {
             return client;
         }
-        const DWORD pause = std::min(remaining, kConnectRetryMs);
-        if (abortEvent != nullptr) {
-            if (WaitForSingleObject(abortEvent, pause) == WAIT_OBJECT_0) {
-                return client;
-            }
-        } else {
-            Sleep(pause);
+        if (abortEvent != nullptr && WaitForSingleObject(abortEvent, 0) == WAIT_OBJECT_0) {
+            return client;
+        }
+        // Never 0: that would mean the server's default time-out.
+        if (!WaitNamedPipeW(name, std::min(remaining, kBusyWaitSliceMs)) &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return client;
         }
     }
 }

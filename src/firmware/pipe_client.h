@@ -14,12 +14,25 @@ enum class PipeStatus {
     TooLong,   // the message did not fit the buffer
 };
 
+// How a pipe is opened: CreateFileW. A test that checks the open flags puts a recorder in its place;
+// the program never changes it.
+using PipeOpenFunction = HANDLE(WINAPI*)(LPCWSTR name, DWORD access, DWORD share,
+                                         LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                         HANDLE templateFile);
+extern PipeOpenFunction g_openPipe;
+
+// The open flags: overlapped I/O, and a server that may identify the user but never act as the user.
+// A process that squats on the service's pipe name while the service is away gets no more than that.
+inline constexpr DWORD kPipeOpenFlags =
+    FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+
 class PipeClient {
 public:
     static constexpr ULONGLONG kNoDeadline = ~0ULL;
 
-    // Connects within the deadline (a GetTickCount64 time), retrying while no instance listens or
-    // all are busy, and switches the handle to message reads. Test the result with operator bool.
+    // Connects and switches the handle to message reads. A pipe that does not exist fails at once; a
+    // pipe whose instances are all busy is waited for until the deadline (a GetTickCount64 time) or
+    // the abort event. Test the result with operator bool.
     static PipeClient Connect(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent);
 
     explicit operator bool() const { return static_cast<bool>(m_pipe); }

@@ -19,6 +19,8 @@ inline constexpr NvAPI_Status NVAPI_ERROR = -1;
 inline constexpr NvAPI_Status NVAPI_LIBRARY_NOT_FOUND = -2;
 inline constexpr NvAPI_Status NVAPI_NO_IMPLEMENTATION = -3;
 inline constexpr NvAPI_Status NVAPI_END_ENUMERATION = -7;
+// The GPU handle is no longer valid: the driver was updated or reset since it was enumerated.
+inline constexpr NvAPI_Status NVAPI_HANDLE_INVALIDATED = -8;
 
 inline constexpr std::size_t kDisplayHandleCount = 128;
 inline constexpr std::size_t kGpuHandleCount = 64;

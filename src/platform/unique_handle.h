@@ -22,6 +22,8 @@ public:
     ~UniqueHandle() { Reset(); }
 
     HANDLE Get() const { return m_handle; }
+    // Hands the handle on: the caller closes it from now on.
+    HANDLE Release() { return std::exchange(m_handle, nullptr); }
     explicit operator bool() const { return m_handle != nullptr; }
     void Reset(HANDLE handle = nullptr)
     {

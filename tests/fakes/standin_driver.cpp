@@ -8,6 +8,9 @@ namespace {
 
 StandInPlan g_plan;
 std::function<void(const std::string&)> g_log;
+// Resets of the driver so far, and switch-entry calls so far (for the plan's reset-after).
+std::uint32_t g_generation = 0;
+std::uint32_t g_switchCalls = 0;
 
 void Log(const std::string& line)
 {
@@ -28,8 +31,25 @@ std::string Handle(NvHandle handle)
     return Hex(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-NvAPI_Status EntryStatus(const char* name)
+// A physical GPU handle from before the driver's last reset.
+bool IsStale(NvHandle gpu)
 {
+    const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(gpu);
+    const std::uintptr_t current =
+        reinterpret_cast<std::uintptr_t>(StandInPhysicalGpuHandle(0, g_generation));
+    return value >= 0x2000 && value < current && (value - 0x2000) % 0x100 < kGpuHandleCount;
+}
+
+// What a switch entry answers: a stale handle is refused as by the real driver after an update.
+NvAPI_Status EntryStatus(const char* name, NvHandle gpu)
+{
+    if (g_plan.resetAfter && g_generation == 0 && g_switchCalls >= *g_plan.resetAfter) {
+        g_generation = 1;
+    }
+    ++g_switchCalls;
+    if (IsStale(gpu)) {
+        return NVAPI_HANDLE_INVALIDATED;
+    }
     const auto found = g_plan.statuses.find(name);
     return found != g_plan.statuses.end() ? found->second : NVAPI_OK;
 }
@@ -55,13 +75,13 @@ NvAPI_Status NVAPI_CDECL EnumNvidiaDisplayHandle(std::uint32_t index, NvHandle* 
 }
 
 NvAPI_Status FillGpus(const char* name, NvHandle* handles, std::uint32_t* count, std::uint32_t planned,
-                      NvAPI_Status status, NvHandle (*handle)(std::uint32_t))
+                      NvAPI_Status status, NvHandle (*handle)(std::uint32_t, std::uint32_t))
 {
     std::string line = std::string(name) + "() -> " + std::to_string(status);
     if (status == NVAPI_OK) {
         *count = planned;
         for (std::uint32_t i = 0; i < planned && i < kGpuHandleCount; ++i) {
-            handles[i] = handle(i);
+            handles[i] = handle(i, g_generation);
             line += ' ' + Handle(handles[i]);
         }
     }
@@ -78,19 +98,19 @@ NvAPI_Status NVAPI_CDECL EnumPhysicalGPUs(NvHandle* handles, std::uint32_t* coun
 NvAPI_Status NVAPI_CDECL EnumLogicalGPUs(NvHandle* handles, std::uint32_t* count)
 {
     return FillGpus("NvAPI_EnumLogicalGPUs", handles, count, g_plan.logicalCount, g_plan.logicalStatus,
-                    StandInLogicalGpuHandle);
+                    [](std::uint32_t index, std::uint32_t) { return StandInLogicalGpuHandle(index); });
 }
 
 NvAPI_Status NVAPI_CDECL GpuOverclockSwitch(NvHandle gpu, std::int32_t on)
 {
-    const NvAPI_Status status = EntryStatus("GpuOverclockSwitch");
+    const NvAPI_Status status = EntryStatus("GpuOverclockSwitch", gpu);
     Log("GpuOverclockSwitch(" + Handle(gpu) + "," + std::to_string(on) + ") -> " + std::to_string(status));
     return status;
 }
 
 NvAPI_Status NVAPI_CDECL GpuOverclockLimit(NvHandle gpu, std::int32_t first, std::int32_t second)
 {
-    const NvAPI_Status status = EntryStatus("GpuOverclockLimit");
+    const NvAPI_Status status = EntryStatus("GpuOverclockLimit", gpu);
     Log("GpuOverclockLimit(" + Handle(gpu) + "," + std::to_string(first) + "," + std::to_string(second) +
         ") -> " + std::to_string(status));
     return status;
@@ -98,7 +118,7 @@ NvAPI_Status NVAPI_CDECL GpuOverclockLimit(NvHandle gpu, std::int32_t first, std
 
 NvAPI_Status NVAPI_CDECL GpuStockClockSwitch(NvHandle gpu, std::int32_t on)
 {
-    const NvAPI_Status status = EntryStatus("GpuStockClockSwitch");
+    const NvAPI_Status status = EntryStatus("GpuStockClockSwitch", gpu);
     Log("GpuStockClockSwitch(" + Handle(gpu) + "," + std::to_string(on) + ") -> " + std::to_string(status));
     return status;
 }
@@ -158,6 +178,8 @@ std::optional<StandInPlan> StandInPlan::Parse(const std::string& text, std::stri
             plan.initialize = status(numbers[0]);
         } else if (directive == "displays" && numbers.size() == 1) {
             plan.displays = count(numbers[0]);
+        } else if (directive == "reset-after" && numbers.size() == 1) {
+            plan.resetAfter = count(numbers[0]);
         } else if (directive == "display-error" && numbers.size() == 2) {
             plan.displayErrors[count(numbers[0])] = status(numbers[1]);
         } else if ((directive == "physical" || directive == "logical") && !numbers.empty() &&
@@ -184,6 +206,8 @@ void Install(const StandInPlan& plan, std::function<void(const std::string&)> lo
 {
     g_plan = plan;
     g_log = std::move(log);
+    g_generation = 0;
+    g_switchCalls = 0;
 }
 
 void* NVAPI_CDECL QueryInterface(std::uint32_t interfaceId)

@@ -10,6 +10,9 @@
 //   physical <count> [<status>]     physical GPU enumeration (default 1 0)
 //   logical <count> [<status>]      logical GPU enumeration (default 1 0)
 //   status <entry> <status>         what GpuOverclockSwitch, GpuOverclockLimit or GpuStockClockSwitch returns
+//   reset-after <n>                 the driver is reset (as by an update) after n switch-entry calls: GPU
+//                                   handles enumerated before it answer NVAPI_HANDLE_INVALIDATED, and the
+//                                   next enumeration hands out fresh ones (0x2100 + i)
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,7 @@ struct StandInPlan {
     std::uint32_t logicalCount = 1;
     NvAPI_Status logicalStatus = NVAPI_OK;
     std::map<std::string, NvAPI_Status> statuses;
+    std::optional<std::uint32_t> resetAfter;
 
     // Parses the plan text; an unreadable line yields an error message naming it.
     static std::optional<StandInPlan> Parse(const std::string& text, std::string* error);
@@ -42,9 +46,10 @@ inline NvHandle StandInDisplayHandle(std::uint32_t index)
 {
     return reinterpret_cast<NvHandle>(std::uintptr_t{0x1000} + index);
 }
-inline NvHandle StandInPhysicalGpuHandle(std::uint32_t index)
+// `generation` counts the driver's resets: each hands out a new set of physical GPU handles.
+inline NvHandle StandInPhysicalGpuHandle(std::uint32_t index, std::uint32_t generation = 0)
 {
-    return reinterpret_cast<NvHandle>(std::uintptr_t{0x2000} + index);
+    return reinterpret_cast<NvHandle>(std::uintptr_t{0x2000} + 0x100 * generation + index);
 }
 inline NvHandle StandInLogicalGpuHandle(std::uint32_t index)
 {

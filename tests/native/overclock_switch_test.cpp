@@ -95,6 +95,58 @@ TEST_F(ControlFixture, AFailedReadWritesNothing)
     EXPECT_EQ(fake_firmware::Service().ap6, 0x1F1);
 }
 
+int CountLines(const Lines& lines, const std::string& prefix)
+{
+    int count = 0;
+    for (const std::string& line : lines) {
+        count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+TEST_F(ControlFixture, AnInvalidatedHandleIsEnumeratedAgainOnceAndTheSequenceRunOnceMore)
+{
+    struct Case {
+        const char* plan;
+        std::int32_t afterEnable;   // from 16
+        std::int32_t afterDisable;  // from 17
+        int enumerations;           // per sequence
+        int runs;                   // driver runs per sequence
+    };
+    const Case cases[] = {
+        // The driver was reset after start-up: a fresh enumeration gives a handle that works.
+        {"reset-after 0", 17, 16, 1, 2},
+        {"reset-after 1", 17, 16, 1, 2},
+        // Still refused with the fresh handle: one more run only, which writes the value back.
+        {"status GpuOverclockSwitch -8", 16, 17, 1, 2},
+        {"status GpuOverclockLimit -8", 16, 16, 1, 2},  // switching off does not call it
+        // Any other failure is not mended by enumerating again.
+        {"status GpuStockClockSwitch -5", 16, 17, 0, 1},
+    };
+    for (const Case& c : cases) {
+        for (const bool on : {true, false}) {
+            Start({2, 0, on ? 16 : 17}, c.plan);
+            on ? overclock->EnableOverclock() : overclock->DisableOverclock();
+            const std::int32_t expected = on ? c.afterEnable : c.afterDisable;
+            const bool limitOnly = std::string(c.plan) == "status GpuOverclockLimit -8" && !on;
+            EXPECT_EQ(fake_firmware::Service().ap6, expected) << c.plan << (on ? " on" : " off");
+            EXPECT_EQ(CountLines(calls, "NvAPI_EnumPhysicalGPUs"), limitOnly ? 0 : c.enumerations)
+                << c.plan << (on ? " on" : " off");
+            EXPECT_EQ(CountLines(calls, "root\\WMI:S:"), 1) << c.plan << (on ? " on" : " off");
+            EXPECT_EQ(CountLines(calls, "GpuOverclockSwitch("), limitOnly ? 1 : c.runs)
+                << c.plan << (on ? " on" : " off");
+        }
+    }
+    // The fresh handle is the one used from then on.
+    Start({2, 0, 16}, "reset-after 0");
+    overclock->EnableOverclock();
+    overclock->DisableOverclock();
+    EXPECT_EQ(calls.back(), "root\\WMI:Q:ORV_AP:AP:6");
+    EXPECT_EQ(CountLines(calls, "NvAPI_EnumPhysicalGPUs"), 1);
+    EXPECT_EQ(CountLines(calls, "GpuStockClockSwitch(0x2100,1) -> 0"), 1);
+    EXPECT_EQ(fake_firmware::Service().ap6, 16);
+}
+
 TEST_F(ControlFixture, StartUpWithTheOptionOnSwitchesOnAndEnablesTheControls)
 {
     Start({2, 0, 16});

@@ -1,21 +1,29 @@
 #include "main_window_fixture.h"
 
+#include <deque>
+
 #include "standin_install.h"
 #include "tray/about_dlg.h"
 #include "tray/tray_icon.h"
 
 std::vector<TrayCall> g_trayCalls;
 bool g_trayRefusesAdd = false;
+int g_trayFailures = 0;
 
 namespace {
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
 {
     g_trayCalls.push_back({message, *record});
+    if (g_trayFailures > 0) {
+        --g_trayFailures;
+        return FALSE;
+    }
     return g_trayRefusesAdd && message == NIM_ADD ? FALSE : TRUE;
 }
 
 std::function<void()> g_script;
+std::deque<std::function<void()>> g_laterSteps;
 
 void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
 {
@@ -24,6 +32,17 @@ void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
         auto script = std::move(g_script);
         g_script = nullptr;
         script();
+    }
+}
+
+// Timer messages come only when no posted message waits: the step sees what was queued before it.
+void CALLBACK RunLaterStep(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (!g_laterSteps.empty()) {
+        auto step = std::move(g_laterSteps.front());
+        g_laterSteps.pop_front();
+        step();
     }
 }
 
@@ -49,7 +68,14 @@ INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
     SetTimer(nullptr, 0, 10, RunScript);
     const INT_PTR result = dialog.DoModal();
     g_script = nullptr;
+    g_laterSteps.clear();
     return result;
+}
+
+void Later(std::function<void()> step)
+{
+    g_laterSteps.push_back(std::move(step));
+    SetTimer(nullptr, 0, 10, RunLaterStep);
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
@@ -84,18 +110,25 @@ void MainWindow::SetUp()
     ASSERT_TRUE(simulator.Start());
     g_trayCalls.clear();
     g_trayRefusesAdd = false;
+    g_trayFailures = 0;
     g_shellNotifyIcon = &RecordTrayCall;
     g_mainWindow = nullptr;
 }
 
 void MainWindow::TearDown()
 {
+    ForgetRun();
+    g_shellNotifyIcon = &Shell_NotifyIconW;
+}
+
+void MainWindow::ForgetRun()
+{
     // The About box lives as long as the process; tests share one process when run together.
     delete g_aboutDialog;
     g_aboutDialog = nullptr;
-    g_shellNotifyIcon = &Shell_NotifyIconW;
     if (g_instanceMutex != nullptr) {
         CloseHandle(g_instanceMutex);
         g_instanceMutex = nullptr;
     }
+    g_trayCalls.clear();
 }

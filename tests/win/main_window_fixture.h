@@ -24,9 +24,14 @@ struct TrayCall {
 extern std::vector<TrayCall> g_trayCalls;
 // When set, the recorded shell refuses to add an icon, as a shell that still has it does.
 extern bool g_trayRefusesAdd;
+// How many of the next calls the recorded shell fails, as an Explorer that is not ready does.
+extern int g_trayFailures;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);
+
+// Runs `step` from the modal loop once the messages queued now have been handled there.
+void Later(std::function<void()> step);
 
 // Keeps the thread's messages flowing until `done` holds or the time is up; true when it held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
@@ -38,6 +43,8 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Lets go of what one run of the program leaves behind, for a test that runs it several times.
+    void ForgetRun();
 
     SimulatorProcess simulator;
 };

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <functional>
 
 #include "message_pump.h"
 #include "simulator_process.h"
@@ -48,6 +49,8 @@ TEST_F(FirmwareEvents, EachEventIsPostedWithItsCodeToEveryRegisteredWindow)
         EXPECT_EQ(msg.wParam, static_cast<WPARAM>(code));
     }
     EXPECT_TRUE(CollectMessages(window.Get(), WM_FIRMWARE_EVENT, 300).empty());
+    // The first subscription is no news.
+    EXPECT_TRUE(CollectMessages(window.Get(), WM_FIRMWARE_RESUBSCRIBED, 300).empty());
 }
 
 TEST_F(FirmwareEvents, AWindowThatIsGoneGetsNothingAndTheOthersStillDo)
@@ -73,45 +76,52 @@ TEST_F(FirmwareEvents, RefusedSubscriptionReturnsFalse)
     EXPECT_EQ(std::string(buffer, sizeof(buffer)), std::string(sizeof(buffer), '\0'));
 }
 
-TEST_F(FirmwareEvents, SubscriptionComesBackAfterTheServiceRestarts)
+TEST_F(FirmwareEvents, ASubscriptionMadeAgainIsReportedOnceAndEventsFlowAgain)
 {
-    CORVWmiAcpi firmware;
-    firmware.AddHWND(window.Get());
-    ASSERT_TRUE(Subscribe(firmware));
-    ASSERT_TRUE(simulator.Stop());
-    ASSERT_TRUE(simulator.Start());
-    ASSERT_TRUE(simulator.WaitForSubscribers(1, 8000));
-    ASSERT_EQ(simulator.Ctl(L"event 121"), "ok 1");
-    MSG msg{};
-    ASSERT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_EVENT, 3000, &msg));
-    EXPECT_EQ(msg.wParam, 121u);
+    struct Way {
+        const char* name;
+        std::function<void()> before;  // before subscribing
+        std::function<void()> after;   // after subscribing
+    };
+    const Way ways[] = {
+        {"service restarts", [] {},
+         [&] {
+             ASSERT_TRUE(simulator.Stop());
+             ASSERT_TRUE(simulator.Start());
+         }},
+        {"service was down", [] {},
+         [&] {
+             ASSERT_EQ(simulator.Ctl(L"fault down"), "ok");
+             ASSERT_EQ(simulator.Ctl(L"subscribers"), "ok 0");
+             ASSERT_EQ(simulator.Ctl(L"fault none"), "ok");
+         }},
+        {"service starts later", [&] { ASSERT_TRUE(simulator.Stop()); },
+         [&] { ASSERT_TRUE(simulator.Start()); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        way.before();
+        CORVWmiAcpi firmware;
+        firmware.AddHWND(window.Get());
+        Subscribe(firmware);
+        way.after();
+        ASSERT_TRUE(simulator.WaitForSubscribers(1, 8000));
+        EXPECT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_RESUBSCRIBED, 3000));
+        EXPECT_TRUE(CollectMessages(window.Get(), WM_FIRMWARE_RESUBSCRIBED, 300).empty());
+        ASSERT_EQ(simulator.Ctl(L"event 121"), "ok 1");
+        MSG msg{};
+        ASSERT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_EVENT, 3000, &msg));
+        EXPECT_EQ(msg.wParam, 121u);
+    }
 }
 
-TEST_F(FirmwareEvents, SubscriptionComesBackAfterTheServiceWasDown)
-{
-    CORVWmiAcpi firmware;
-    firmware.AddHWND(window.Get());
-    ASSERT_TRUE(Subscribe(firmware));
-    ASSERT_EQ(simulator.Ctl(L"fault down"), "ok");
-    ASSERT_EQ(simulator.Ctl(L"subscribers"), "ok 0");
-    ASSERT_EQ(simulator.Ctl(L"fault none"), "ok");
-    ASSERT_TRUE(simulator.WaitForSubscribers(1, 8000));
-    ASSERT_EQ(simulator.Ctl(L"event 93"), "ok 1");
-    EXPECT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_EVENT, 3000));
-}
-
-TEST_F(FirmwareEvents, ServiceThatStartsLaterStillReachesTheWindow)
+TEST_F(FirmwareEvents, AServiceThatIsNotThereCostsTheSubscriberAtMostTheConnectBound)
 {
     ASSERT_TRUE(simulator.Stop());
     CORVWmiAcpi firmware;
-    firmware.AddHWND(window.Get());
     const ULONGLONG start = GetTickCount64();
     EXPECT_FALSE(Subscribe(firmware));
     EXPECT_LT(GetTickCount64() - start, 3000u);
-    ASSERT_TRUE(simulator.Start());
-    ASSERT_TRUE(simulator.WaitForSubscribers(1, 8000));
-    ASSERT_EQ(simulator.Ctl(L"event 96"), "ok 1");
-    EXPECT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_EVENT, 3000));
 }
 
 TEST_F(FirmwareEvents, NothingIsPostedAfterTheObjectIsDestroyed)

@@ -102,27 +102,60 @@ TEST_F(MainWindow, EveryWayOfEndingRemovesTheIconAndReleasesTheMutex)
     }
 }
 
-TEST_F(MainWindow, SecondInstanceLeavesQuietlyWithoutIconOrSubscription)
+// A mutex of the name that nobody may open: what a first instance with higher rights looks like to a
+// second one with the user's rights.
+HANDLE CreateLockedMutex()
 {
-    HANDLE running = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-    ASSERT_NE(running, nullptr);
-    CVelkaroDlg dialog;
-    bool ran = false;
-    EXPECT_EQ(RunModal(dialog, [&] { ran = true; }), IDCANCEL);
-    EXPECT_FALSE(ran);
-    EXPECT_EQ(g_instanceMutex, nullptr);
-    EXPECT_EQ(g_mainWindow.load(), nullptr);
-    // The shutdown path still deletes, with the record never filled.
-    ASSERT_EQ(g_trayCalls.size(), 1u);
-    EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_DELETE));
-    EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
-    // Only the shutdown's switch-off reached the service: no subscription, no start-up state.
-    EXPECT_EQ(simulator.Journal(), (std::vector<std::string>{
-                                       "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
-                                       "SETTINGS root\\WMI:S:ORV_AP:AP:6:16 -> 16",
-                                       "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
-                                   }));
-    CloseHandle(running);
+    static SECURITY_DESCRIPTOR descriptor;
+    static ACL emptyList;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&emptyList, sizeof(emptyList), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    return CreateMutexW(&attributes, FALSE, kInstanceMutexName);
+}
+
+TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIconOrSubscription)
+{
+    struct Other {
+        const char* name;
+        HANDLE (*create)();
+    };
+    const Other others[] = {
+        {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }},
+        {"one with higher rights", &CreateLockedMutex},
+        {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); }},
+    };
+    for (const Other& other : others) {
+        SCOPED_TRACE(other.name);
+        HANDLE running = other.create();
+        ASSERT_NE(running, nullptr);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start());
+        CVelkaroDlg dialog;
+        bool ran = false;
+        EXPECT_EQ(RunModal(dialog,
+                           [&] {
+                               ran = true;
+                               PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+                           }),
+                  IDCANCEL);
+        EXPECT_FALSE(ran) << "it ran as a second controller";
+        EXPECT_EQ(g_instanceMutex, nullptr);
+        EXPECT_EQ(g_mainWindow.load(), nullptr);
+        // The shutdown path still deletes, with the record never filled.
+        ASSERT_EQ(g_trayCalls.size(), 1u);
+        EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
+        // Only the shutdown's switch-off reached the service: no subscription, no start-up state.
+        EXPECT_EQ(simulator.Journal(), (std::vector<std::string>{
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                           "SETTINGS root\\WMI:S:ORV_AP:AP:6:16 -> 16",
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                       }));
+        CloseHandle(running);
+        ForgetRun();
+    }
 }
 
 TEST_F(MainWindow, MessageTableRoutesEachMessage)

@@ -85,9 +85,13 @@ int Control(const std::vector<std::wstring>& args)
             command += ' ';
         command += ToUtf8(arg);
     }
-    // A simulator that is still starting gets until the deadline to answer.
+    // A simulator that is still starting gets until the deadline to open its pipe and answer.
     const ULONGLONG deadline = GetTickCount64() + kControlTimeoutMs;
     PipeClient pipe = PipeClient::Connect(firmware_sim::kControlPipe, deadline, nullptr);
+    while (!pipe && GetTickCount64() < deadline) {
+        Sleep(10);
+        pipe = PipeClient::Connect(firmware_sim::kControlPipe, deadline, nullptr);
+    }
     char buffer[kMaxAnswerSize];
     DWORD received = 0;
     if (!pipe ||
