@@ -200,6 +200,7 @@ TEST(FirmwareModelControl, AcceptedCommands)
         {"set ap6 -7", "ok", ControlEffect::kNone, false},
         {"subscribers", "", ControlEffect::kCountSubscribers, false},
         {"event 7", "", ControlEffect::kRaiseEvent, false},
+        {"event 0x60 10", "", ControlEffect::kRaiseEvent, false},
         {"stop", "ok", ControlEffect::kStop, false},
         {"fault none", "ok", ControlEffect::kNone, true},
         // The reply text is the next word, whatever it is.
@@ -225,7 +226,8 @@ TEST(FirmwareModelControl, RefusesBadCommandsAndKeepsTheState)
         "", "   ", "pong", "PING", "ping now", "subscribers 1", "stop now",
         // Values: unknown names, bad or out-of-range numbers, extra words.
         "get", "get ap7", "get ap6 x", "set ap6", "set ap7 1", "set ap6 x", "set ap6 2147483648",
-        "set ap6 0x100000000", "set ap6 1 2", "event", "event -1", "event 0x100000000", "event 1 2",
+        "set ap6 0x100000000", "set ap6 1 2", "event", "event -1", "event 0x100000000", "event 1 0",
+        "event 1 1001", "event 1 x", "event 1 2 3",
         // Faults: unknown names, missing or out-of-range arguments, bad or repeated options.
         "fault", "fault bogus", "fault none --skip 1", "fault reply", "fault overlong 0",
         "fault overlong 65537", "fault overlong x", "fault slow -1", "fault slow 600001", "fault close extra",

@@ -278,13 +278,18 @@ ControlOutcome FirmwareModel::ApplyControl(std::string_view command)
             *value = *new_value;
             outcome.answer = "ok";
         }
-    } else if (verb == "event" && count == 2) {
+    } else if (verb == "event" && (count == 2 || count == 3)) {
         std::optional<std::uint32_t> code = ParseEventCode(words[1]);
-        if (code) {
+        std::optional<std::int32_t> times =
+            count == 3 ? ParseValueArgument(words[2]) : std::optional<std::int32_t>(1);
+        if (!code) {
+            outcome.answer = Error("bad event code " + std::string(words[1]));
+        } else if (!times || *times < 1 || *times > 1000) {
+            outcome.answer = Error("bad event count " + std::string(words[2]));
+        } else {
             outcome.effect = ControlEffect::kRaiseEvent;
             outcome.event_code = *code;
-        } else {
-            outcome.answer = Error("bad event code " + std::string(words[1]));
+            outcome.event_count = static_cast<std::uint32_t>(*times);
         }
     } else if (verb == "subscribers" && count == 1) {
         outcome.effect = ControlEffect::kCountSubscribers;

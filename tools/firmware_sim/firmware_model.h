@@ -38,7 +38,8 @@ struct SubscriptionOutcome {
 
 enum class ControlEffect {
     kNone,              // `answer` is complete
-    kRaiseEvent,        // write `event_code` to every subscriber, then answer CountAnswer(written)
+    kRaiseEvent,        // write `event_code` `event_count` times to every subscriber, then answer
+                        // CountAnswer(written)
     kCountSubscribers,  // answer CountAnswer(subscribers)
     kStop,              // answer, then end the service
 };
@@ -48,7 +49,8 @@ struct ControlOutcome {
     std::string journal_line;
     ControlEffect effect = ControlEffect::kNone;
     std::uint32_t event_code = 0;
-    bool fault_changed = false;  // a fault command was accepted: hung exchanges are let go
+    std::uint32_t event_count = 1;  // a burst: the same code this many times in a row
+    bool fault_changed = false;     // a fault command was accepted: hung exchanges are let go
 };
 
 struct StoredValues {

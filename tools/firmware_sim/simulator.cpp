@@ -45,8 +45,11 @@ ControlReply Simulator::Execute(std::string_view command)
         case ControlEffect::kNone:
             break;
         case ControlEffect::kRaiseEvent: {
-            std::size_t written = events_.Broadcast(outcome.event_code);
-            state_.NoteEvent(outcome.event_code, written);
+            std::size_t written = 0;
+            for (std::uint32_t i = 0; i < outcome.event_count; ++i) {
+                written = events_.Broadcast(outcome.event_code);
+                state_.NoteEvent(outcome.event_code, written);
+            }
             reply.answer = FirmwareModel::CountAnswer(written);
             break;
         }

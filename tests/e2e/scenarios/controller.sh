@@ -143,3 +143,19 @@ scenario_faults_never_cost_the_other_bits() {
   exit_program
   expect_eq "also when switching off" "$(ap6)" 496
 }
+
+scenario_a_driver_update_leaves_the_switch_working() {
+  # The driver is reset after the start-up's three switch calls: the GPU handle of the start-up is
+  # refused from then on.
+  driver_install "reset-after 3"
+  sim_start 2 0 16
+  start_running
+  expect_eq "switched on at start-up" "$(ap6)" 17
+  probe post Ormund 0x0111 301 0
+  expect "Disable switches off with a fresh handle" eventually 5 ap6_is 16
+  probe post Ormund 0x0111 300 0
+  expect "and Enable on again" eventually 5 ap6_is 17
+  expect_eq "the GPUs were enumerated once more" "$(driver_log | grep -c '^NvAPI_EnumPhysicalGPUs')" 2
+  exit_program
+  expect_eq "AP item 6 after exit" "$(ap6)" 16
+}

@@ -1,0 +1,64 @@
+# What a Windows session brings besides the program's own inputs: its end, a firmware service that
+# comes late or restarts, and a burst of firmware events.
+
+SWITCHED_OFF_FROM_17='SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 17
+SETTINGS root\WMI:S:ORV_AP:AP:6:16 -> 16
+SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 16'
+
+scenario_the_end_of_the_session_switches_off_before_the_process_is_gone() {
+  sim_start 2 0 16
+  start_running
+  expect_eq "switched on" "$(ap6)" 17
+  # As Windows does at sign-out and shutdown: WM_QUERYENDSESSION, WM_ENDSESSION, then the process ends.
+  probe run 20000 'C:\windows\system32\wineboot.exe' --end-session --shutdown
+  expect "the program is gone" probe wait-gone Ormund 5000
+  expect_eq "the last exchanges are one switch-off" "$(journal | grep '^SETTINGS' | tail -n 3)" "$SWITCHED_OFF_FROM_17"
+  expect_eq "and only one" "$(writes)" 2
+  expect_eq "AP item 6" "$(ap6)" 16
+}
+
+scenario_a_service_that_comes_late_or_restarts_is_followed() {
+  # The program starts before the service: it finds no option, so both mode entries are grayed.
+  velkaro_start
+  expect "the program runs" probe wait-window Ormund 10000
+  sleep 2
+  sim_start 2 0 16
+  expect "switched on once the service is there" eventually 15 ap6_is 17
+  expect "the menu opens" open_tray_menu
+  expect "with its mode entries enabled, as reviewed" menu_matches_reference on-enable
+  press_escape_on_menu
+  expect "the menu closes" eventually 3 menu_is_closed
+
+  # The service restarts, and meanwhile the firmware's option went off.
+  sim_stop
+  sim_start 0 0 17
+  expect "the option read afresh" eventually 15 sh -c "grep -q 'System:0 -> 0' '$E2E_JOURNAL'"
+  sleep 0.5
+  expect_eq "nothing switched" "$(writes)" 0
+  expect "the menu opens" open_tray_menu
+  expect "with its mode entries grayed, as reviewed" menu_matches_reference off-enable
+  press_escape_on_menu
+  expect "the menu closes" eventually 3 menu_is_closed
+  exit_program
+}
+
+scenario_a_burst_of_events_costs_two_waits_and_one_box() {
+  sim_start 2 0 16
+  start_running
+  probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
+  expect "switched off" eventually 5 ap6_is 16
+  local before
+  before=$(journal | grep -c 'System:0')
+  sim_ctl event 0x60 10 >/dev/null
+  expect "the request appears" probe wait-window Tendral 8000
+  sleep 4  # the second wait, for all the events that came while the first was handled
+  expect_eq "one request is open" "$(probe count Tendral)" 1
+  probe post Tendral 0x0111 1 0
+  expect "it closes" probe wait-gone Tendral 5000
+  sleep 4  # long enough for a third wait to show in the journal, were there one
+  local reads=$(($(journal | grep -c 'System:0') - before))
+  expect "the option was read at most twice, not ten times ($reads)" test "$reads" -ge 1 -a "$reads" -le 2
+  expect "the program runs on" probe find Ormund
+  expect_eq "nothing switched" "$(ap6)" 16
+  exit_program
+}
