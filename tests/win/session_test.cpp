@@ -27,7 +27,7 @@ int Writes(const std::vector<std::string>& journal)
 struct Stroke {
     UINT message;
     WPARAM key;
-    LPARAM flags;  // repeat count, scan code, context and transition bits as a keyboard gives them
+    DWORD flags;  // repeat count, scan code, context and transition bits as a keyboard gives them
 };
 
 struct Key {
@@ -47,7 +47,7 @@ const Key kKeys[] = {
 void Press(HWND target, const Key& key)
 {
     for (const Stroke& stroke : key.strokes) {
-        PostMessageW(target, stroke.message, stroke.key, stroke.flags);
+        PostMessageW(target, stroke.message, stroke.key, static_cast<LPARAM>(stroke.flags));
     }
 }
 
