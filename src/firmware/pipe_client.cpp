@@ -56,9 +56,10 @@ PipeClient PipeClient::Connect(const wchar_t* name, ULONGLONG deadline, HANDLE a
         if (abortEvent != nullptr && WaitForSingleObject(abortEvent, 0) == WAIT_OBJECT_0) {
             return client;
         }
-        // Never 0: that would mean the server's default time-out.
+        // Never 0: that would mean the server's default time-out. Anything but a slice that ran out
+        // (the pipe went away, say) ends the attempt.
         if (!WaitNamedPipeW(name, std::min(remaining, kBusyWaitSliceMs)) &&
-            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            GetLastError() != ERROR_SEM_TIMEOUT) {
             return client;
         }
     }

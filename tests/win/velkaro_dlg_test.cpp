@@ -203,20 +203,6 @@ TEST_F(MainWindow, MessageTableRoutesEachMessage)
     EXPECT_FALSE(dialog.m_switch.ocWanted);
 }
 
-TEST_F(MainWindow, StartsWithoutAFirmwareService)
-{
-    ASSERT_TRUE(simulator.Stop());
-    CVelkaroDlg dialog;
-    bool ran = false;
-    EXPECT_EQ(RunModal(dialog,
-                       [&] {
-                           ran = true;
-                           PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
-                       }),
-              IDCANCEL);
-    EXPECT_TRUE(ran);
-}
-
 TEST_F(MainWindow, StartsWithTheOptionOffWithoutSwitchingAndWithTheControlsDisabled)
 {
     ASSERT_TRUE(simulator.Stop());
