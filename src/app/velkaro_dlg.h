@@ -78,8 +78,8 @@ private:
     void EndModalLoop() override;
 
     EventPolicy m_events;
-    std::unique_ptr<MessageFilter>
-        m_keyFilter;  // installed once start-up has passed the single-instance check
+    // Installed once start-up has passed the single-instance check.
+    std::unique_ptr<MessageFilter> m_keyFilter;
     TrayIconRetry m_trayRetry;
     HWND m_foregroundBeforeMenu = nullptr;  // what the tray menu took the foreground from
     bool m_optionMessageOpen = false;

@@ -22,18 +22,7 @@ BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
     return g_trayRefusesAdd && message == NIM_ADD ? FALSE : TRUE;
 }
 
-std::function<void()> g_script;
 std::deque<std::function<void()>> g_laterSteps;
-
-void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    if (g_script) {
-        auto script = std::move(g_script);
-        g_script = nullptr;
-        script();
-    }
-}
 
 // Timer messages come only when no posted message waits: the step sees what was queued before it.
 void CALLBACK RunLaterStep(HWND, UINT, UINT_PTR timer, DWORD)
@@ -64,10 +53,8 @@ DWORD WINAPI TryInstanceMutex(void*)
 
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
 {
-    g_script = std::move(script);
-    SetTimer(nullptr, 0, 10, RunScript);
+    Later(std::move(script));
     const INT_PTR result = dialog.DoModal();
-    g_script = nullptr;
     g_laterSteps.clear();
     return result;
 }
