@@ -4,16 +4,15 @@
 #include <utility>
 #include <vector>
 
+#include "app/instance_mutex.h"
 #include "brightness/brightness_watcher.h"
 #include "gpu/gpu_check.h"
 #include "gpu/system_driver_library.h"
-#include "platform/unique_handle.h"
+#include "platform/trace.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
 #include "tray/about_dlg.h"
-#include "tray/tray_icon.h"
 
-HANDLE g_instanceMutex = nullptr;
 CAboutDlg* g_aboutDialog = nullptr;
 std::atomic<CVelkaroDlg*> g_mainWindow{nullptr};
 
@@ -41,24 +40,30 @@ std::atomic<HWND> g_brightnessTarget{nullptr};
 
 }  // namespace
 
+// Every message and command the main window handles. WM_BRIGHTNESS, which the brightness watcher
+// sends, deliberately has no entry: it gets the default processing, as every message not listed does.
 const MessageEntry CVelkaroDlg::kMessages[] = {
-    OnMessage(WM_SYSCOMMAND, &CVelkaroDlg::OnSysCommand),
-    OnMessage(WM_PAINT, &CVelkaroDlg::OnPaint),
-    OnMessage(WM_QUERYDRAGICON, &CVelkaroDlg::OnQueryDragIcon),
-    OnMessage(WM_TRAYNOTIFY, &CVelkaroDlg::OnTrayNotify),
-    OnMessage(WM_TRAYMENU_CLOSED, &CVelkaroDlg::OnTrayMenuClosed),
-    OnRegisteredMessage(WM_TASKBARCREATED, &CVelkaroDlg::OnTaskbarCreated),
-    OnMessage(WM_TIMER, &CVelkaroDlg::OnTimer),
-    OnMessage(WM_FIRMWARE_EVENT, &CVelkaroDlg::OnFirmwareEvent),
-    OnMessage(WM_FIRMWARE_RESUBSCRIBED, &CVelkaroDlg::OnFirmwareResubscribed),
-    OnMessage(WM_POWERBROADCAST, &CVelkaroDlg::OnPowerBroadcast),
-    OnMessage(WM_CLOSE, &CVelkaroDlg::OnClose),
-    OnMessage(WM_QUERYENDSESSION, &CVelkaroDlg::OnQueryEndSession),
-    OnMessage(WM_ENDSESSION, &CVelkaroDlg::OnEndSession),
-    OnMessage(WM_DESTROY, &CVelkaroDlg::OnDestroy),
-    OnMessage(WM_WINDOWPOSCHANGING, &CVelkaroDlg::OnWindowPosChanging),
-    OnCommandId(IDOK, &CVelkaroDlg::OnOkCommand),
-    OnCommandId(IDCANCEL, &CVelkaroDlg::OnCancelCommand),
+    OnMessage<&CVelkaroDlg::OnSysCommand>(WM_SYSCOMMAND),
+    OnMessage<&CVelkaroDlg::OnPaint>(WM_PAINT),
+    OnMessage<&CVelkaroDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
+    OnMessage<&CVelkaroDlg::OnTrayNotify>(WM_TRAYNOTIFY),
+    OnMessage<&CVelkaroDlg::OnTrayMenuClosed>(WM_TRAYMENU_CLOSED),
+    OnRegisteredMessage<&CVelkaroDlg::OnTaskbarCreated>(WM_TASKBARCREATED),
+    OnMessage<&CVelkaroDlg::OnTimer>(WM_TIMER),
+    OnMessage<&CVelkaroDlg::OnFirmwareEvent>(WM_FIRMWARE_EVENT),
+    OnMessage<&CVelkaroDlg::OnFirmwareResubscribed>(WM_FIRMWARE_RESUBSCRIBED),
+    OnMessage<&CVelkaroDlg::OnPowerBroadcast>(WM_POWERBROADCAST),
+    OnMessage<&CVelkaroDlg::OnClose>(WM_CLOSE),
+    OnMessage<&CVelkaroDlg::OnQueryEndSession>(WM_QUERYENDSESSION),
+    OnMessage<&CVelkaroDlg::OnEndSession>(WM_ENDSESSION),
+    OnMessage<&CVelkaroDlg::OnDestroy>(WM_DESTROY),
+    OnWindowPos<&CVelkaroDlg::OnWindowPosChanging>(WM_WINDOWPOSCHANGING),
+    OnCommand<&CVelkaroDlg::OnOkButton>(IDOK),
+    OnCommand<&CVelkaroDlg::OnExitButton>(IDCANCEL),
+    OnCommand<&CVelkaroDlg::OnTrayEnable>(ID_TRAY_ENABLE),
+    OnCommand<&CVelkaroDlg::OnTrayDisable>(ID_TRAY_DISABLE),
+    OnCommand<&CVelkaroDlg::OnTrayAbout>(ID_TRAY_ABOUT),
+    OnCommand<&CVelkaroDlg::OnTrayExit>(ID_TRAY_EXIT),
 };
 
 CVelkaroDlg::CVelkaroDlg()
@@ -88,19 +93,14 @@ BOOL CVelkaroDlg::OnInitDialog()
     AddSystemMenuAbout();
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    if (!TakeInstanceMutex()) {
+    if (!g_instanceMutex.Take()) {
         // Another instance runs: leave quietly. The shutdown path still runs when the window goes.
         OnCancel();
         return FALSE;
     }
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
-    // An elevated program gets no messages from a lower-rights Explorer unless it lets them in.
-    ChangeWindowMessageFilterEx(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, nullptr);
-    FillTrayRecord(m_trayRecord, m_hWnd, m_hIcon);
-    if (!AddTrayIcon(m_trayRecord)) {
-        m_trayRetry.Start(m_hWnd);
-    }
+    m_trayIcon.Add(m_hWnd, m_hIcon);
     g_mainWindow = this;
     g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
@@ -118,47 +118,37 @@ void CVelkaroDlg::AddSystemMenuAbout()
         return;
     }
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
-    if (systemMenu != nullptr) {
-        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+    if (systemMenu == nullptr || !AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr) ||
+        !AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text)) {
+        TraceIgnoredFailure(L"adding About to the system menu");
     }
-}
-
-// Any sign of the mutex counts as another instance: a handle to it, a refusal to open it (a first
-// instance with higher rights made it), or a create that fails or only opens it.
-bool CVelkaroDlg::TakeInstanceMutex()
-{
-    g_instanceMutex = nullptr;
-    if (UniqueHandle running{OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName)};
-        running || GetLastError() == ERROR_ACCESS_DENIED) {
-        return false;
-    }
-    UniqueHandle created{CreateMutexW(nullptr, TRUE, kInstanceMutexName)};
-    if (!created || GetLastError() == ERROR_ALREADY_EXISTS) {
-        return false;
-    }
-    g_instanceMutex = created.Release();
-    return true;
 }
 
 void CVelkaroDlg::SubscribeFirmwareEvents()
 {
     m_firmware.AddHWND(m_hWnd);
     char buffer[kFirmwareEventBufferSize] = {};
-    m_firmware.ORVWMIEvent(kFirmwareEventQuery, buffer, kFirmwareNamespace, kFirmwareQueryLanguage);
+    if (!m_firmware.ORVWMIEvent(kFirmwareEventQuery, buffer, kFirmwareNamespace, kFirmwareQueryLanguage)) {
+        // The subscription is made again in the background when the service comes.
+        TraceIgnoredFailure(L"subscribing to firmware events");
+    }
 }
 
 void CVelkaroDlg::StartBrightnessWatcher()
 {
     // Without it the program only misses brightness events, so the result is not looked at.
-    ::StartBrightnessWatcher(g_brightnessTarget);
+    if (::StartBrightnessWatcher(g_brightnessTarget) != kBrightnessSubscribed) {
+        TraceIgnoredFailure(L"starting the brightness watcher");
+    }
 }
 
 // The About box is made once, hidden, and lives until the process ends; the tray menu only shows it.
 void CVelkaroDlg::CreateAboutBox()
 {
     auto* about = new CAboutDlg();
-    about->Create();
+    if (!about->Create()) {
+        TraceIgnoredFailure(L"creating the About box");
+    }
     g_aboutDialog = about;
 }
 
@@ -201,7 +191,7 @@ void CVelkaroDlg::CheckGpu()
     }
     // The owner is hidden: without MB_SETFOREGROUND the box may open behind the active window, unseen.
     MessageBoxW(m_hWnd, kNoNvidiaMessage, kProgramCaption, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
-    DeleteTrayIcon(m_trayRecord);
+    m_trayIcon.Delete();
     std::exit(1);
 }
 
@@ -210,32 +200,9 @@ void CVelkaroDlg::ApplyInitialOverclockState()
     m_switch.ApplyInitialState();
 }
 
-BOOL CVelkaroDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+LRESULT CVelkaroDlg::OnSysCommand(WPARAM command, LPARAM)
 {
-    if (HIWORD(wParam) == 0) {
-        switch (LOWORD(wParam)) {
-            case ID_TRAY_ENABLE:
-                m_switch.OnTrayEnable();
-                break;
-            case ID_TRAY_DISABLE:
-                m_switch.OnTrayDisable();
-                break;
-            case ID_TRAY_ABOUT:
-                ShowAboutBox();
-                break;
-            case ID_TRAY_EXIT:
-                m_switch.OnTrayExit();
-                break;
-            default:
-                break;
-        }
-    }
-    return CDialog::OnCommand(wParam, lParam);
-}
-
-LRESULT CVelkaroDlg::OnSysCommand(WPARAM wParam, LPARAM)
-{
-    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
         return 0;
@@ -244,7 +211,7 @@ LRESULT CVelkaroDlg::OnSysCommand(WPARAM wParam, LPARAM)
 }
 
 // Only a minimised main window paints anything of its own: the program icon, centred.
-LRESULT CVelkaroDlg::OnPaint(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnPaint()
 {
     if (!IsIconic(m_hWnd)) {
         return Default();
@@ -261,15 +228,15 @@ LRESULT CVelkaroDlg::OnPaint(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CVelkaroDlg::OnQueryDragIcon(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnQueryDragIcon()
 {
     return reinterpret_cast<LRESULT>(m_hIcon);
 }
 
 // Only a right click acts: it opens the tray menu built for the current state.
-LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM lParam)
+LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage)
 {
-    if (lParam == WM_RBUTTONUP) {
+    if (mouseMessage == WM_RBUTTONUP) {
         m_foregroundBeforeMenu = GetForegroundWindow();
         ShowTrayMenu(m_hWnd, m_switch.ocSupported, m_switch.ocWanted);
         // Queued behind the chosen command, so that it sees what the command did.
@@ -280,7 +247,7 @@ LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 
 // The menu made this hidden window the foreground window. It gives the foreground back unless it has
 // lost it since: to the About box the menu opened, or to a window the user clicked.
-LRESULT CVelkaroDlg::OnTrayMenuClosed(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnTrayMenuClosed()
 {
     const HWND previous = std::exchange(m_foregroundBeforeMenu, nullptr);
     if (previous != nullptr && previous != m_hWnd && IsWindow(previous) && GetForegroundWindow() == m_hWnd) {
@@ -289,34 +256,29 @@ LRESULT CVelkaroDlg::OnTrayMenuClosed(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CVelkaroDlg::OnTaskbarCreated(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnTaskbarCreated()
 {
-    m_trayRetry.Stop();
-    RestoreTrayIcon(m_trayRecord);
+    m_trayIcon.OnTaskbarCreated();
     return 0;
 }
 
-LRESULT CVelkaroDlg::OnTimer(WPARAM wParam, LPARAM)
+LRESULT CVelkaroDlg::OnTimer(WPARAM timerId, LPARAM)
 {
-    if (wParam == TrayIconRetry::kTimerId) {
-        m_trayRetry.OnTick(m_trayRecord);
-        return 0;
-    }
-    return Default();
+    return m_trayIcon.OnTimer(timerId) ? 0 : Default();
 }
 
-LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM wParam, LPARAM)
+LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM eventCode, LPARAM)
 {
-    DropQueuedRepeats(wParam);
-    return m_events.OnFirmwareEvent(wParam);
+    DropQueuedRepeats(eventCode);
+    return m_events.OnFirmwareEvent(eventCode);
 }
 
 // Each event the policy acts on blocks this thread for seconds, so a burst of one code would freeze the
 // program for a multiple of that. The copies still queued behind the one at hand are dropped: the
 // firmware is read after they arrived, so they would tell nothing new. Other codes go back in order.
-void CVelkaroDlg::DropQueuedRepeats(WPARAM wParam)
+void CVelkaroDlg::DropQueuedRepeats(WPARAM eventCode)
 {
-    const WPARAM code = wParam & 0xFF;
+    const WPARAM code = eventCode & 0xFF;
     std::vector<MSG> others;
     MSG queued;
     while (PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE)) {
@@ -331,44 +293,46 @@ void CVelkaroDlg::DropQueuedRepeats(WPARAM wParam)
 
 // The service came late (after start-up found nothing) or came back: read the option afresh and
 // apply what start-up would have applied.
-LRESULT CVelkaroDlg::OnFirmwareResubscribed(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnFirmwareResubscribed()
 {
     m_switch.ApplyInitialState();
     return 0;
 }
 
-LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM wParam, LPARAM lParam)
+LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM powerEvent, LPARAM data)
 {
-    return m_events.OnPowerBroadcast(wParam, lParam);
+    return m_events.OnPowerBroadcast(powerEvent, data);
 }
 
-LRESULT CVelkaroDlg::OnClose(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnClose()
 {
     m_switch.OnClose();
     return Default();
 }
 
 // Windows asks before the session ends; nothing here keeps it from ending.
-LRESULT CVelkaroDlg::OnQueryEndSession(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnQueryEndSession()
 {
     return TRUE;
 }
 
 // Windows ends the process once this returns, without WM_DESTROY: the shutdown runs here, and the
 // modal loop ends with it so that a process that is not ended at once does not run on without icon.
-LRESULT CVelkaroDlg::OnEndSession(WPARAM wParam, LPARAM)
+LRESULT CVelkaroDlg::OnEndSession(WPARAM ending, LPARAM)
 {
-    if (wParam == FALSE) {
+    if (ending == FALSE) {
         return 0;
     }
-    ShutdownBlockReasonCreate(m_hWnd, kShutdownReason);
+    if (!ShutdownBlockReasonCreate(m_hWnd, kShutdownReason)) {
+        TraceIgnoredFailure(L"telling Windows why the end of the session waits");
+    }
     Shutdown();
     ShutdownBlockReasonDestroy(m_hWnd);
     EndDialog(IDCANCEL);
     return 0;
 }
 
-LRESULT CVelkaroDlg::OnDestroy(WPARAM, LPARAM)
+LRESULT CVelkaroDlg::OnDestroy()
 {
     g_brightnessTarget = nullptr;
     Default();
@@ -383,32 +347,49 @@ void CVelkaroDlg::Shutdown()
     if (std::exchange(m_shutDown, true)) {
         return;
     }
-    m_trayRetry.Stop();
     m_switch.OnDestroy();
-    DeleteTrayIcon(m_trayRecord);
-    if (g_instanceMutex != nullptr) {
-        ReleaseMutex(g_instanceMutex);
+    if (!m_trayIcon.Delete()) {
+        TraceIgnoredFailure(L"deleting the tray icon");
     }
+    g_instanceMutex.Release();
 }
 
-LRESULT CVelkaroDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
+LRESULT CVelkaroDlg::OnWindowPosChanging(WINDOWPOS& position)
 {
     const LRESULT result = Default();
     // The template makes the window visible; this is the one place that keeps it hidden.
-    reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+    position.flags &= ~SWP_SHOWWINDOW;
     return result;
 }
 
-LRESULT CVelkaroDlg::OnOkCommand(WPARAM, LPARAM)
+void CVelkaroDlg::OnOkButton()
 {
     m_switch.OnOk();
-    return 0;
 }
 
-LRESULT CVelkaroDlg::OnCancelCommand(WPARAM, LPARAM)
+void CVelkaroDlg::OnExitButton()
 {
     m_switch.OnCancel();
-    return 0;
+}
+
+void CVelkaroDlg::OnTrayEnable()
+{
+    m_switch.OnTrayEnable();
+}
+
+void CVelkaroDlg::OnTrayDisable()
+{
+    m_switch.OnTrayDisable();
+}
+
+void CVelkaroDlg::OnTrayAbout()
+{
+    ShowAboutBox();
+}
+
+void CVelkaroDlg::OnTrayExit()
+{
+    m_switch.OnTrayExit();
 }
 
 void CVelkaroDlg::BlockingWait(std::uint32_t milliseconds)

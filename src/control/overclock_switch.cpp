@@ -7,8 +7,6 @@ namespace {
 constexpr std::int32_t kOverclockBit = 0x01;
 // Switching off keeps bits 1 to 7 only: the firmware's copy of the mode never carries higher bits.
 constexpr std::int32_t kKeptWhenSwitchingOff = 0xFE;
-// GetApItem6's answer when the read failed: there is no value to change, so nothing is written.
-constexpr std::int32_t kReadFailed = -1;
 
 }  // namespace
 
@@ -42,7 +40,7 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOn(Retry retry)
         (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED || c == NVAPI_HANDLE_INVALIDATED)) {
         return Outcome::HandleInvalidated;
     }
-    if (value == kReadFailed) {
+    if (value == kApItem6ReadFailed) {  // no value to change: nothing is written
         return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK) {
@@ -60,7 +58,7 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOff(Retry retry)
         return Outcome::HandleInvalidated;
     }
     std::int32_t value = GetApItem6();
-    if (value == kReadFailed) {
+    if (value == kApItem6ReadFailed) {  // no value to change: nothing is written
         return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK) {

@@ -19,10 +19,7 @@ constexpr DWORD kFirstAttemptWaitMs =
 
 CORVWmiAcpi::CORVWmiAcpi() = default;
 
-CORVWmiAcpi::~CORVWmiAcpi()
-{
-    m_listener.reset();
-}
+CORVWmiAcpi::~CORVWmiAcpi() = default;
 
 CORVWmiAcpi& CORVWmiAcpi::operator=(const CORVWmiAcpi& other)
 {

@@ -26,7 +26,6 @@ struct ORV_METHOD_DEF {
 class CORVWmiAcpi {
 public:
     CORVWmiAcpi();
-    // Stops the event listener and waits for it: nothing is posted after the object is gone.
     ~CORVWmiAcpi();
     CORVWmiAcpi(const CORVWmiAcpi&) = delete;
     // Takes over the other object's registered windows; each object keeps its own subscription.
@@ -48,5 +47,7 @@ private:
 
     mutable SRWLOCK m_windowsLock = SRWLOCK_INIT;
     std::vector<HWND> m_windows;
+    // Declared last, so destroyed first: the listener is stopped and waited for before the windows it
+    // posts to are gone.
     std::unique_ptr<EventListener> m_listener;
 };

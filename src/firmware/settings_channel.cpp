@@ -60,7 +60,7 @@ bool IsSystem1ForceOff()
 
 std::int32_t GetApItem6()
 {
-    return QueryCommand(kQueryApItem6).value_or(-1);
+    return QueryCommand(kQueryApItem6).value_or(kApItem6ReadFailed);
 }
 
 bool SetApItem6(std::int32_t value)

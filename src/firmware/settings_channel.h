@@ -26,7 +26,11 @@ bool IsOverclockOptionOn();
 // True when the firmware forces the overclocked mode off (checked after its events).
 bool IsSystem0ForceOff();
 bool IsSystem1ForceOff();
-// AP item 6, whose bit 0 is the firmware's copy of the overclocked mode; -1 when the read failed.
+// GetApItem6's answer when the read failed.
+inline constexpr std::int32_t kApItem6ReadFailed = -1;
+
+// AP item 6, whose bit 0 is the firmware's copy of the overclocked mode; kApItem6ReadFailed when the
+// read failed.
 std::int32_t GetApItem6();
 // Writes AP item 6 and reads it back; true when the write went through and the read-back matches.
 bool SetApItem6(std::int32_t value);

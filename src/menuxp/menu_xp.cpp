@@ -7,8 +7,10 @@
 
 #include "menuxp/menu_xp_metrics.h"
 #include "menuxp/menu_xp_separator.h"
+#include "platform/borrowed_dc.h"
 #include "platform/brush.h"
 #include "platform/pen.h"
+#include "platform/scoped_colors.h"
 #include "platform/scoped_select.h"
 #include "platform/window_dc.h"
 
@@ -42,8 +44,6 @@ RECT Moved(RECT rect, int dx, int dy)
 
 }  // namespace
 
-IMPLEMENT_DYNAMIC(CMenuXP, CMenu)
-
 CMenuXP::CMenuXP()
 {
     NONCLIENTMETRICSW metrics{};
@@ -61,7 +61,6 @@ CMenuXP::CMenuXP()
 
 CMenuXP::~CMenuXP()
 {
-    m_fontMenu.DeleteObject();
     DeleteItems();
 }
 
@@ -93,8 +92,7 @@ void CMenuXP::DeleteItems()
         }
         const HMENU submenu = GetSubMenu(m_hMenu, position);
         CMenu* const holder = submenu != nullptr ? CMenu::FromHandle(submenu) : nullptr;
-        if (holder != nullptr && holder->IsKindOf(RUNTIME_CLASS(CMenuXP))) {
-            auto* const child = static_cast<CMenuXP*>(holder);
+        if (auto* const child = dynamic_cast<CMenuXP*>(holder)) {
             child->DeleteItems();
             // The submenu handle is destroyed once, together with this menu's.
             child->Detach();
@@ -186,8 +184,7 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
     if (item == nullptr) {
         return;
     }
-    CDC dc;
-    dc.Attach(drawItem->hDC);
+    CBorrowedDC dc(drawItem->hDC);
     const RECT r = drawItem->rcItem;
     const int h = r.bottom - r.top;
     if (item->m_bSideBar) {
@@ -225,8 +222,6 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
         DrawItemText(&dc, RECT{r.left + h + 2, r.top, r.right - item->m_nSize, r.bottom}, item->m_strText,
                      selected, disabled, isDefault);
     }
-    // The device context belongs to the platform.
-    dc.Detach();
 }
 
 void CMenuXP::DrawBackground(CDC* dc, RECT rect, bool selected, bool disabled)
@@ -298,8 +293,7 @@ void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const REC
     // A monochrome source is mapped through the target's background colour (its white) and text colour
     // (its black). Both are set so that the mask's black paints exactly the brush, whatever colour the
     // previous entry's text left in the target.
-    const COLORREF oldBackground = SetBkColor(dc->m_hDC, kWhite);
-    const COLORREF oldText = SetTextColor(dc->m_hDC, kBlack);
+    const ScopedColors colors(dc->m_hDC, kBlack, kWhite);
     CBrush shadow(GetSysColor(COLOR_BTNSHADOW));
     CBrush light(GetSysColor(COLOR_BTNHIGHLIGHT));
     {
@@ -310,8 +304,6 @@ void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const REC
         ScopedSelect brush(dc->m_hDC, shadow.m_hObject);
         BitBlt(dc->m_hDC, rect.left, rect.top, width, height, mask.m_hDC, 0, 0, kBrushWhereMaskBlack);
     }
-    SetTextColor(dc->m_hDC, oldText);
-    SetBkColor(dc->m_hDC, oldBackground);
 }
 
 void CMenuXP::DrawCheckMark(CDC* dc, RECT rect, bool)
@@ -350,7 +342,7 @@ void CMenuXP::DrawLabelText(CDC* dc, RECT rect, const std::wstring& text, COLORR
 {
     const std::size_t tab = text.find(L'\t');
     const std::size_t labelLength = tab == std::wstring::npos ? text.size() : tab;
-    SetTextColor(dc->m_hDC, color);
+    const ScopedColors colors(dc->m_hDC, color);
     RECT label = rect;
     DrawTextW(dc->m_hDC, text.c_str(), static_cast<int>(labelLength), &label, DT_SINGLELINE | DT_VCENTER);
     // A text that begins with a TAB has no label, and its shortcut is not shown either.
@@ -389,12 +381,10 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
     font.CreateFont(kTitleHeight, 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
                     L"Arial");
     ScopedSelect selected(dc->m_hDC, font.m_hObject);
-    const COLORREF oldText = GetTextColor(dc->m_hDC);
-    SetTextColor(dc->m_hDC, kWhite);
+    const ScopedColors colors(dc->m_hDC, kWhite);
     SetBkMode(dc->m_hDC, TRANSPARENT);
     TextOutW(dc->m_hDC, rect.left + kTitleLeft, rect.bottom - kTitleBottom, title.c_str(),
              static_cast<int>(title.size()));
-    SetTextColor(dc->m_hDC, oldText);
 }
 
 CBitmap CMenuXP::CreateGradientBitmap(COLORREF top, COLORREF bottom, CDC* dc, int width, int height)

@@ -17,14 +17,13 @@
 
 class CMenuXP : public CMenu {
 public:
-    DECLARE_DYNAMIC(CMenuXP)
-
     static constexpr int kStyle3D = 0;
     static constexpr int kStyleFlat = 2;
 
     // Reads the menu font and the system colours; no menu handle is attached yet.
     CMenuXP();
-    // Frees the font, every item object and CMenuXP submenu object, then the menu handle.
+    // Frees every item object and CMenuXP submenu object; the font and the menu handle go with the
+    // member and the base.
     ~CMenuXP() override;
 
     void DrawItem(LPDRAWITEMSTRUCT drawItem) override;

@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include <initializer_list>
+
 #include "platform/button.h"
 #include "platform/menu.h"
 #include "platform/win_app.h"
@@ -7,8 +9,8 @@
 namespace {
 
 // WM_COMMAND notification codes that mean "the command was given": menus and button clicks send 0,
-// accelerators 1.
-bool IsCommandNotification(WPARAM wParam, LPARAM lParam)
+// accelerators 1. Other notifications of controls (focus, double clicks) are no commands.
+bool IsCommandGiven(WPARAM wParam, LPARAM lParam)
 {
     const UINT code = HIWORD(wParam);
     return code == 0 || (code == 1 && lParam == 0);
@@ -58,25 +60,19 @@ void CDialog::OnCancel()
     EndDialog(IDCANCEL);
 }
 
-BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+const MessageEntry CDialog::kBaseMessages[] = {
+    OnCommand<&CDialog::OnOkCommand>(IDOK),
+    OnCommand<&CDialog::OnCancelCommand>(IDCANCEL),
+};
+
+void CDialog::OnOkCommand()
 {
-    if (!IsCommandNotification(wParam, lParam)) {
-        return FALSE;
-    }
-    const UINT id = LOWORD(wParam);
-    if (const MessageEntry* entry = FindEntry(WM_COMMAND, id)) {
-        (this->*entry->handler)(wParam, lParam);
-        return TRUE;
-    }
-    if (id == IDOK) {
-        OnOK();
-        return TRUE;
-    }
-    if (id == IDCANCEL) {
-        OnCancel();
-        return TRUE;
-    }
-    return FALSE;
+    OnOK();
+}
+
+void CDialog::OnCancelCommand()
+{
+    OnCancel();
 }
 
 std::span<const MessageEntry> CDialog::MessageTable() const
@@ -141,27 +137,27 @@ LRESULT CDialog::Route(UINT message, WPARAM wParam, LPARAM lParam)
     // Handlers may send messages to their own window, so the message being handled is a stack.
     const Message outer = m_current;
     m_current = {message, wParam, lParam};
-    LRESULT result;
-    if (message == WM_COMMAND) {
-        result = OnCommand(wParam, lParam) ? 0 : Default();
-    } else if (const MessageEntry* entry = FindEntry(message, 0)) {
-        result = (this->*entry->handler)(wParam, lParam);
-    } else {
-        result = Default();
-    }
+    const bool command = message == WM_COMMAND;
+    const MessageEntry* entry = command && !IsCommandGiven(wParam, lParam)
+                                    ? nullptr
+                                    : FindEntry(message, command ? LOWORD(wParam) : 0);
+    const LRESULT result = entry != nullptr ? entry->invoke(*this, wParam, lParam) : Default();
     m_current = outer;
     return result;
 }
 
 const MessageEntry* CDialog::FindEntry(UINT message, UINT commandId) const
 {
-    for (const MessageEntry& entry : MessageTable()) {
-        // A registration that failed leaves 0, which must not catch WM_NULL.
-        const UINT entryMessage =
-            entry.registeredMessage != nullptr ? *entry.registeredMessage : entry.message;
-        const bool registeredButMissing = entry.registeredMessage != nullptr && entryMessage == 0;
-        if (!registeredButMissing && entryMessage == message && entry.commandId == commandId) {
-            return &entry;
+    for (std::span<const MessageEntry> table :
+         {MessageTable(), std::span<const MessageEntry>(kBaseMessages)}) {
+        for (const MessageEntry& entry : table) {
+            // A registration that failed leaves 0, which must not catch WM_NULL.
+            const UINT entryMessage =
+                entry.registeredMessage != nullptr ? *entry.registeredMessage : entry.message;
+            const bool registeredButMissing = entry.registeredMessage != nullptr && entryMessage == 0;
+            if (!registeredButMissing && entryMessage == message && entry.commandId == commandId) {
+                return &entry;
+            }
         }
     }
     return nullptr;

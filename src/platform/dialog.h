@@ -1,43 +1,94 @@
-// A dialog created from a resource template, modal or modeless. Its messages are routed by a message
-// table: a static array of {message or command ID, member handler} that each dialog class declares.
-// Commands pass the command hook OnCommand first; whatever no handler takes gets the dialog's default
-// processing.
+// A dialog created from a resource template, modal or modeless. One message table routes its
+// messages: a static array of entries, each a window message or a command ID with its member handler.
+// A WM_COMMAND reaches the table only when the command is given (a click, a menu choice, an
+// accelerator); IDOK and IDCANCEL without an entry of their own end the dialog through OnOK and
+// OnCancel. Whatever no entry takes gets the dialog's default processing.
 #pragma once
 
 #include <windows.h>
 
 #include <span>
+#include <type_traits>
 
 class CButton;
 class CDialog;
 
-using MessageHandler = LRESULT (CDialog::*)(WPARAM, LPARAM);
-
 struct MessageEntry {
-    UINT message;
+    UINT message;    // WM_COMMAND for command entries
     UINT commandId;  // for WM_COMMAND entries; 0 otherwise
-    MessageHandler handler;
+    LRESULT (*invoke)(CDialog& dialog, WPARAM wParam, LPARAM lParam);
     // For a message registered at run time (RegisterWindowMessageW): where its number is kept.
     const UINT* registeredMessage = nullptr;
 };
 
-template <class Dialog>
-constexpr MessageEntry OnMessage(UINT message, LRESULT (Dialog::*handler)(WPARAM, LPARAM))
+namespace message_table_detail {
+
+template <class>
+struct HandlerOf;
+template <class Dialog, class Result, class... Parameters>
+struct HandlerOf<Result (Dialog::*)(Parameters...)> {
+    using Class = Dialog;
+};
+template <auto Handler>
+using DialogOf = typename HandlerOf<decltype(Handler)>::Class;
+
+// Calls a handler of a window message: LRESULT (WPARAM, LPARAM) or LRESULT ().
+template <auto Handler>
+LRESULT InvokeMessage(CDialog& dialog, WPARAM wParam, LPARAM lParam)
 {
-    return {message, 0, static_cast<MessageHandler>(handler)};
+    auto& self = static_cast<DialogOf<Handler>&>(dialog);
+    if constexpr (std::is_invocable_v<decltype(Handler), decltype(self), WPARAM, LPARAM>) {
+        return (self.*Handler)(wParam, lParam);
+    } else {
+        return (self.*Handler)();
+    }
+}
+
+// Calls a command handler: void (UINT commandId) or void ().
+template <auto Handler>
+LRESULT InvokeCommand(CDialog& dialog, WPARAM wParam, LPARAM)
+{
+    auto& self = static_cast<DialogOf<Handler>&>(dialog);
+    if constexpr (std::is_invocable_v<decltype(Handler), decltype(self), UINT>) {
+        (self.*Handler)(LOWORD(wParam));
+    } else {
+        (self.*Handler)();
+    }
+    return 0;
+}
+
+template <auto Handler>
+LRESULT InvokeWindowPos(CDialog& dialog, WPARAM, LPARAM lParam)
+{
+    return (static_cast<DialogOf<Handler>&>(dialog).*Handler)(*reinterpret_cast<WINDOWPOS*>(lParam));
+}
+
+}  // namespace message_table_detail
+
+template <auto Handler>
+constexpr MessageEntry OnMessage(UINT message)
+{
+    return {message, 0, &message_table_detail::InvokeMessage<Handler>};
 }
 
 // `message` is read when a message arrives, so it may be registered after the table is built.
-template <class Dialog>
-constexpr MessageEntry OnRegisteredMessage(const UINT& message, LRESULT (Dialog::*handler)(WPARAM, LPARAM))
+template <auto Handler>
+constexpr MessageEntry OnRegisteredMessage(const UINT& message)
 {
-    return {0, 0, static_cast<MessageHandler>(handler), &message};
+    return {0, 0, &message_table_detail::InvokeMessage<Handler>, &message};
 }
 
-template <class Dialog>
-constexpr MessageEntry OnCommandId(UINT commandId, LRESULT (Dialog::*handler)(WPARAM, LPARAM))
+template <auto Handler>
+constexpr MessageEntry OnCommand(UINT commandId)
 {
-    return {WM_COMMAND, commandId, static_cast<MessageHandler>(handler)};
+    return {WM_COMMAND, commandId, &message_table_detail::InvokeCommand<Handler>};
+}
+
+// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED: the handler gets the record the message carries.
+template <auto Handler>
+constexpr MessageEntry OnWindowPos(UINT message)
+{
+    return {message, 0, &message_table_detail::InvokeWindowPos<Handler>};
 }
 
 class CDialog {
@@ -63,9 +114,7 @@ public:
     HWND m_hWnd = nullptr;
 
 protected:
-    // Sees every WM_COMMAND first. The base looks up command entries of the message table, then
-    // gives IDOK and IDCANCEL to OnOK and OnCancel; it returns FALSE when nothing took the command.
-    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    // The derived dialog's entries; the base's IDOK and IDCANCEL entries come after them.
     virtual std::span<const MessageEntry> MessageTable() const;
     // Binds control fields to the dialog's controls; called by OnInitDialog.
     virtual void DoDataExchange();
@@ -86,6 +135,10 @@ private:
     void AttachWindow(HWND window);
     LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
     const MessageEntry* FindEntry(UINT message, UINT commandId) const;
+    void OnOkCommand();
+    void OnCancelCommand();
+
+    static const MessageEntry kBaseMessages[];
 
     UINT m_templateId;
     HWND m_parent;

@@ -43,8 +43,6 @@ CMenu* FindEntryHolder(HMENU menu, ULONG_PTR itemData, UINT itemId, int depth)
 
 }  // namespace
 
-IMPLEMENT_DYNAMIC(CMenu, CObject)
-
 CMenu::~CMenu()
 {
     DestroyMenu();

@@ -6,14 +6,11 @@
 
 #include <windows.h>
 
-#include "platform/object.h"
-
-class CMenu : public CObject {
+class CMenu {
 public:
-    DECLARE_DYNAMIC(CMenu)
-
     CMenu() = default;
-    ~CMenu() override;
+    // Virtual: a menu that owns submenu objects deletes them through their base.
+    virtual ~CMenu();
     CMenu(const CMenu&) = delete;
     CMenu& operator=(const CMenu&) = delete;
 

@@ -1,4 +1,7 @@
-// The notification-area icon: its record and adding and deleting it.
+// The notification-area icon. It owns its record, answers the shell's TaskbarCreated, and when the
+// shell refuses the first add it tries again on a timer: at logon Explorer may not be ready, and an
+// add that failed or timed out is followed by no TaskbarCreated, so without the retry the program
+// would run on invisibly and only Task Manager could end it.
 #pragma once
 
 #include <windows.h>
@@ -14,13 +17,34 @@ inline constexpr wchar_t kTrayTip[] = L"Tendral";
 // number is registered per session.
 extern const UINT WM_TASKBARCREATED;
 
-// The shell call behind adding and deleting. Tests that have no shell tray replace it.
+// The shell call behind every change of the icon. Tests that have no shell tray replace it.
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW record);
 extern ShellNotifyIconFunction g_shellNotifyIcon;
 
-// Fills the record for the icon of `window`, starting from all zero.
-void FillTrayRecord(NOTIFYICONDATAW& record, HWND window, HICON icon);
-BOOL AddTrayIcon(NOTIFYICONDATAW& record);
-BOOL DeleteTrayIcon(NOTIFYICONDATAW& record);
-// Puts the icon back after the shell's taskbar was recreated; replaces it if the shell still has it.
-BOOL RestoreTrayIcon(NOTIFYICONDATAW& record);
+class TrayIcon {
+public:
+    // The retry's ticks arrive at the window as WM_TIMER with this ID: every 3 s for two minutes.
+    static constexpr UINT_PTR kRetryTimerId = 1;
+    static constexpr UINT kRetryIntervalMs = 3000;
+    static constexpr int kRetryAttempts = 40;
+
+    // Fills the record for `window` and adds the icon; when the shell refuses, starts the retry.
+    bool Add(HWND window, HICON icon);
+    // Stops the retry and takes the icon away.
+    bool Delete();
+    // Puts the icon back after the taskbar was recreated, or replaces it if the shell still has it.
+    void OnTaskbarCreated();
+    // One WM_TIMER tick: false when the timer is not the retry's.
+    bool OnTimer(UINT_PTR timerId);
+
+    const NOTIFYICONDATAW& Record() const { return m_record; }
+
+private:
+    BOOL Notify(DWORD message);
+    bool Restore();
+    void StopRetry();
+
+    NOTIFYICONDATAW m_record{};
+    HWND m_retryWindow = nullptr;
+    int m_attemptsLeft = 0;
+};

@@ -54,10 +54,10 @@ void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
     // Without this the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(owner);
 
-    auto menu = std::make_unique<CMenuXP>();
-    menu->Attach(CreatePopupMenu());
-    ComposeTrayMenu(*menu, ocSupported, ocWanted);
-    menu->TrackPopupMenu(0, cursor.x, cursor.y, owner);
+    CMenuXP menu;
+    menu.Attach(CreatePopupMenu());
+    ComposeTrayMenu(menu, ocSupported, ocWanted);
+    menu.TrackPopupMenu(0, cursor.x, cursor.y, owner);
     // Lets the owner's message loop run once more, so that the menu is really gone before the next click.
     PostMessageW(owner, WM_NULL, 0, 0);
 }

@@ -193,9 +193,12 @@ TRAY_REFERENCES=$TENDRAL_ROOT/docs/tray
 
 # Right-clicks the icon and moves the mouse off it at once, so that neither the icon's tooltip nor a
 # hovered entry shows in the screenshots.
+# The pointer stays on the icon until the menu is on screen: the program reads the cursor when it
+# handles the button release, and under load that can come after a move away.
 open_tray_menu() {
-  xdotool mousemove $TRAY_X $TRAY_Y click 3 mousemove 500 300
-  eventually 5 probe menu-rect
+  xdotool mousemove $TRAY_X $TRAY_Y click 3
+  eventually 5 probe menu-rect || return 1
+  xdotool mousemove 500 300
 }
 
 menu_is_closed() { ! probe menu-rect; }

@@ -1,10 +1,9 @@
-// The dialog base: creation from a template, message-table routing, the command hook, default
-// processing, and how modal and modeless dialogs end.
+// The dialog base: creation from a template, routing through one message table, default processing,
+// and how modal and modeless dialogs end.
 #include "platform/dialog.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,51 +18,38 @@ class RecordingDialog : public CDialog {
 public:
     RecordingDialog() : CDialog(IDD_VELKARO_DIALOG) {}
 
+    std::vector<std::string> log;
+    UINT endWith = 0;  // a message posted at start-up, to end a modal run
+    WPARAM endParameter = 0;
+
+protected:
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        log.push_back("init");
-        if (onInit) {
-            onInit(*this);
+        if (endWith != 0) {
+            PostMessageW(m_hWnd, endWith, endParameter, 0);
         }
         return TRUE;
     }
-
-    std::vector<std::string> log;
-    std::function<void(RecordingDialog&)> onInit;
-
-protected:
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
-    {
-        log.push_back("hook " + std::to_string(LOWORD(wParam)));
-        return CDialog::OnCommand(wParam, lParam);
-    }
-
     std::span<const MessageEntry> MessageTable() const override;
 
 private:
-    LRESULT OnUser(WPARAM wParam, LPARAM lParam)
-    {
-        log.push_back("user");
-        return static_cast<LRESULT>(wParam) + lParam;
-    }
-
-    LRESULT OnTableCommand(WPARAM, LPARAM)
-    {
-        log.push_back("table " + std::to_string(kTableCommand));
-        return 0;
-    }
-
+    LRESULT OnUser(WPARAM wParam, LPARAM lParam) { return static_cast<LRESULT>(wParam) + lParam; }
     // Sends a message to itself first, then lets the default processing handle the outer one.
-    LRESULT OnSetText(WPARAM, LPARAM)
+    LRESULT OnSetText()
     {
         SendMessageW(m_hWnd, WM_NESTED, 0, 0);
         return Default();
     }
-
-    LRESULT OnNested(WPARAM, LPARAM)
+    LRESULT OnNested()
     {
         log.push_back("nested");
+        return Default();
+    }
+    void OnTableCommand(UINT commandId) { log.push_back("command " + std::to_string(commandId)); }
+    LRESULT OnWindowPosChanging(WINDOWPOS& position)
+    {
+        log.push_back("position " + std::to_string(position.x));
         return Default();
     }
 
@@ -71,10 +57,11 @@ private:
 };
 
 const MessageEntry RecordingDialog::kMessages[] = {
-    OnMessage(WM_USER, &RecordingDialog::OnUser),
-    OnMessage(WM_SETTEXT, &RecordingDialog::OnSetText),
-    OnMessage(WM_NESTED, &RecordingDialog::OnNested),
-    OnCommandId(kTableCommand, &RecordingDialog::OnTableCommand),
+    OnMessage<&RecordingDialog::OnUser>(WM_USER),
+    OnMessage<&RecordingDialog::OnSetText>(WM_SETTEXT),
+    OnMessage<&RecordingDialog::OnNested>(WM_NESTED),
+    OnCommand<&RecordingDialog::OnTableCommand>(kTableCommand),
+    OnWindowPos<&RecordingDialog::OnWindowPosChanging>(WM_WINDOWPOSCHANGING),
 };
 
 std::span<const MessageEntry> RecordingDialog::MessageTable() const
@@ -82,65 +69,56 @@ std::span<const MessageEntry> RecordingDialog::MessageTable() const
     return kMessages;
 }
 
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[64] = {};
-    GetWindowTextW(window, text, 64);
-    return text;
-}
-
-TEST(Dialog, ModelessDialogRoutesThroughItsTable)
+TEST(Dialog, RoutesMessagesAndGivenCommandsThroughItsTable)
 {
     RecordingDialog dialog;
     ASSERT_TRUE(dialog.Create());
-    ASSERT_NE(dialog.GetSafeHwnd(), nullptr);
-    EXPECT_EQ(dialog.log, std::vector<std::string>{"init"});
-
-    EXPECT_EQ(SendMessageW(dialog.m_hWnd, WM_USER, 40, 2), 42);
-    // Not in the table: the dialog manager's own processing answers.
-    EXPECT_EQ(WindowText(dialog.m_hWnd), L"Ormund");
+    HWND window = dialog.m_hWnd;
+    dialog.log.clear();
+    EXPECT_EQ(SendMessageW(window, WM_USER, 40, 2), 42);
     // A handler that sends to its own window and then asks for default processing gets the outer message's.
-    SetWindowTextW(dialog.m_hWnd, L"Renamed");
-    EXPECT_EQ(WindowText(dialog.m_hWnd), L"Renamed");
-    EXPECT_EQ(dialog.log, (std::vector<std::string>{"init", "user", "nested"}));
+    SetWindowTextW(window, L"Renamed");
+    wchar_t text[16] = {};
+    GetWindowTextW(window, text, 16);
+    EXPECT_STREQ(text, L"Renamed");
+    SetWindowPos(window, nullptr, 37, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    DestroyWindow(dialog.m_hWnd);
+    HWND button = GetDlgItem(window, IDOK);
+    const struct {
+        WPARAM wParam;
+        LPARAM lParam;
+    } commands[] = {
+        {MAKEWPARAM(kTableCommand, 0), 0},                                          // a menu
+        {MAKEWPARAM(kTableCommand, 1), 0},                                          // an accelerator
+        {MAKEWPARAM(kTableCommand, BN_CLICKED), reinterpret_cast<LPARAM>(button)},  // a click
+        {MAKEWPARAM(kTableCommand, 1), reinterpret_cast<LPARAM>(button)},  // no command: a control's 1
+        {MAKEWPARAM(kTableCommand, EN_CHANGE), reinterpret_cast<LPARAM>(button)},  // no command
+        {MAKEWPARAM(777, 0), 0},                                                   // no entry
+    };
+    for (const auto& command : commands) {
+        SendMessageW(window, WM_COMMAND, command.wParam, command.lParam);
+    }
+    EXPECT_EQ(dialog.log, (std::vector<std::string>{"nested", "position 37", "command 500", "command 500",
+                                                    "command 500"}));
+    EXPECT_TRUE(IsWindow(window));
+    DestroyWindow(window);
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
 }
 
-TEST(Dialog, CommandHookSeesEveryCommandFirst)
+TEST(Dialog, ModalLoopEndsWithTheResultOfOkCancelOrCloseAndAMissingTemplateFails)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    SendMessageW(dialog.m_hWnd, WM_COMMAND, kTableCommand, 0);
-    SendMessageW(dialog.m_hWnd, WM_COMMAND, 777, 0);
-    // A control's notification other than a click is no command for the table.
-    SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(kTableCommand, EN_CHANGE),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog.m_hWnd, IDOK)));
-    EXPECT_EQ(dialog.log,
-              (std::vector<std::string>{"init", "hook 500", "table 500", "hook 777", "hook 500"}));
-}
-
-TEST(Dialog, ModalLoopEndsWithTheResultOfOkCancelOrClose)
-{
-    const std::pair<UINT, WPARAM> endings[] = {
-        {WM_COMMAND, IDOK},
-        {WM_COMMAND, IDCANCEL},
-        {WM_CLOSE, 0},
-    };
-    const INT_PTR expected[] = {IDOK, IDCANCEL, IDCANCEL};
-    for (std::size_t i = 0; i < std::size(endings); ++i) {
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        INT_PTR result;
+    } endings[] = {{WM_COMMAND, IDOK, IDOK}, {WM_COMMAND, IDCANCEL, IDCANCEL}, {WM_CLOSE, 0, IDCANCEL}};
+    for (const auto& ending : endings) {
         RecordingDialog dialog;
-        dialog.onInit = [&](RecordingDialog& self) {
-            PostMessageW(self.m_hWnd, endings[i].first, endings[i].second, 0);
-        };
-        EXPECT_EQ(dialog.DoModal(), expected[i]) << i;
+        dialog.endWith = ending.message;
+        dialog.endParameter = ending.wParam;
+        EXPECT_EQ(dialog.DoModal(), ending.result) << ending.message << " " << ending.wParam;
         EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
     }
-}
-
-TEST(Dialog, MissingTemplateFailsToCreate)
-{
     class Missing : public CDialog {
     public:
         Missing() : CDialog(4242) {}

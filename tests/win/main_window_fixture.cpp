@@ -2,13 +2,14 @@
 
 #include <deque>
 
+#include "app/instance_mutex.h"
 #include "standin_install.h"
 #include "tray/about_dlg.h"
 #include "tray/tray_icon.h"
 
 std::vector<TrayCall> g_trayCalls;
-bool g_trayRefusesAdd = false;
 int g_trayFailures = 0;
+bool g_trayRefusesAdd = false;
 
 namespace {
 
@@ -19,7 +20,7 @@ BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
         --g_trayFailures;
         return FALSE;
     }
-    return g_trayRefusesAdd && message == NIM_ADD ? FALSE : TRUE;
+    return !(g_trayRefusesAdd && message == NIM_ADD);
 }
 
 std::deque<std::function<void()>> g_laterSteps;
@@ -39,7 +40,7 @@ DWORD WINAPI TryInstanceMutex(void*)
 {
     HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
     if (mutex == nullptr) {
-        return 2;
+        return 0;  // nobody holds the name
     }
     const DWORD wait = WaitForSingleObject(mutex, 0);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
@@ -65,22 +66,6 @@ void Later(std::function<void()> step)
     SetTimer(nullptr, 0, 10, RunLaterStep);
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline) {
-            return false;
-        }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
-
 bool InstanceMutexIsFree()
 {
     HANDLE thread = CreateThread(nullptr, 0, TryInstanceMutex, nullptr, 0, nullptr);
@@ -91,13 +76,21 @@ bool InstanceMutexIsFree()
     return result == 0;
 }
 
+int ApWrites(const std::vector<std::string>& journal)
+{
+    int writes = 0;
+    for (const std::string& line : journal) {
+        writes += line.find(":S:ORV_AP:AP:6:") != std::string::npos ? 1 : 0;
+    }
+    return writes;
+}
+
 void MainWindow::SetUp()
 {
     ASSERT_TRUE(InstallDriverLibrary());
     ASSERT_TRUE(simulator.Start());
-    g_trayCalls.clear();
-    g_trayRefusesAdd = false;
     g_trayFailures = 0;
+    g_trayRefusesAdd = false;
     g_shellNotifyIcon = &RecordTrayCall;
     g_mainWindow = nullptr;
 }
@@ -113,9 +106,5 @@ void MainWindow::ForgetRun()
     // The About box lives as long as the process; tests share one process when run together.
     delete g_aboutDialog;
     g_aboutDialog = nullptr;
-    if (g_instanceMutex != nullptr) {
-        CloseHandle(g_instanceMutex);
-        g_instanceMutex = nullptr;
-    }
     g_trayCalls.clear();
 }

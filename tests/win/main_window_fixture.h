@@ -1,6 +1,6 @@
 // The main window run for real (modal, from its template) with the simulator as firmware service, the
 // stand-in driver installed, and the shell's tray replaced by a recorder, since Wine has no tray
-// without a display.
+// without a display. The one fixture of every win test that runs the main window.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/velkaro_dlg.h"
+#include "message_pump.h"
 #include "simulator_process.h"
 
 struct TrayCall {
@@ -22,22 +24,19 @@ struct TrayCall {
 
 // What the program asked of the shell's tray.
 extern std::vector<TrayCall> g_trayCalls;
-// When set, the recorded shell refuses to add an icon, as a shell that still has it does.
-extern bool g_trayRefusesAdd;
 // How many of the next calls the recorded shell fails, as an Explorer that is not ready does.
 extern int g_trayFailures;
+// When set, the recorded shell refuses every add, as a shell that still has the icon does.
+extern bool g_trayRefusesAdd;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);
-
 // Runs `step` from the modal loop once the messages queued now have been handled there.
 void Later(std::function<void()> step);
-
-// Keeps the thread's messages flowing until `done` holds or the time is up; true when it held.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-
 // Whether another thread could take the instance mutex now, that is whether it is free.
 bool InstanceMutexIsFree();
+// How many times the journal shows AP item 6 written.
+int ApWrites(const std::vector<std::string>& journal);
 
 class MainWindow : public ::testing::Test {
 protected:

@@ -1,38 +1,60 @@
 #include "message_pump.h"
 
-bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs, MSG* received)
+namespace {
+
+// Dispatches messages until `take` accepts one or the time is up; true when one was taken.
+bool Pump(const std::function<bool(const MSG&)>& take, const std::function<bool()>& done, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.hwnd == window && msg.message == message) {
-                if (received != nullptr) {
-                    *received = msg;
-                }
+        while (!done() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (take(msg)) {
                 return true;
             }
             DispatchMessageW(&msg);
         }
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            return false;
+        if (done() || now >= deadline) {
+            return done();
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     }
 }
 
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    return Pump([](const MSG&) { return false; }, done, timeoutMs);
+}
+
+bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs, MSG* received)
+{
+    return Pump(
+        [&](const MSG& msg) {
+            if (msg.hwnd != window || msg.message != message) {
+                return false;
+            }
+            if (received != nullptr) {
+                *received = msg;
+            }
+            return true;
+        },
+        [] { return false; }, timeoutMs);
+}
+
 std::vector<MSG> CollectMessages(HWND window, UINT message, DWORD durationMs)
 {
     std::vector<MSG> messages;
-    const ULONGLONG deadline = GetTickCount64() + durationMs;
-    MSG msg;
-    while (GetTickCount64() < deadline) {
-        const DWORD remaining = static_cast<DWORD>(deadline - GetTickCount64());
-        if (WaitForMessage(window, message, remaining, &msg)) {
-            messages.push_back(msg);
-        }
-    }
+    Pump(
+        [&](const MSG& msg) {
+            if (msg.hwnd == window && msg.message == message) {
+                messages.push_back(msg);
+            }
+            return false;
+        },
+        [] { return false; }, durationMs);
     return messages;
 }
 
@@ -43,7 +65,5 @@ MessageWindow::MessageWindow()
 
 MessageWindow::~MessageWindow()
 {
-    if (m_window != nullptr) {
-        DestroyWindow(m_window);
-    }
+    DestroyWindow(m_window);
 }

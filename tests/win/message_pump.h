@@ -1,11 +1,14 @@
-// Waiting for posted messages in a test without blocking forever.
+// The one message pump of the win tests: keeps the thread's messages flowing while a test waits.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
-// Pumps the thread's messages until `message` arrives for `window` or the time is up.
+// Dispatches messages until `done` holds or the time is up; true when it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Pumps until `message` arrives for `window` (taken, not dispatched) or the time is up.
 bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs, MSG* received = nullptr);
 // Pumps for the whole duration and returns every `message` that arrived for `window`.
 std::vector<MSG> CollectMessages(HWND window, UINT message, DWORD durationMs);

@@ -1,0 +1,419 @@
+// The real main window: start-up and shutdown, a second instance, its routing, and what a Windows
+// session brings that e2e cannot stage: keys while it is hidden, the foreground after the tray menu,
+// the end of the session, and an Explorer that is not ready for the tray icon.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/instance_mutex.h"
+#include "main_window_fixture.h"
+#include "resources/resource.h"
+#include "tray/about_dlg.h"
+
+namespace {
+
+using Journal = std::vector<std::string>;
+
+const Journal kStartOptionOn = {
+    "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0",
+    "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 2",
+    "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+    "SETTINGS root\\WMI:S:ORV_AP:AP:6:17 -> 17",
+    "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 17",
+};
+const Journal kStartOptionOff = {
+    "SUBSCRIBE root\\wmi|WQL|Select * from ORV_Event -> 0",
+    "SETTINGS root\\WMI:Q:ORV_System:System:0 -> 0",
+};
+
+TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexFreeAndSwitchedOff)
+{
+    struct Case {
+        bool optionOn;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {true, WM_CLOSE, 0},
+        {false, WM_COMMAND, IDCANCEL},
+        {true, WM_COMMAND, ID_TRAY_EXIT},
+        {true, WM_SYSCOMMAND, SC_CLOSE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "option " << c.optionOn << ", ended by " << c.message << " " << c.wParam);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
+        CVelkaroDlg dialog;
+        const INT_PTR result = RunModal(dialog, [&] {
+            HWND window = dialog.m_hWnd;
+            EXPECT_EQ(g_mainWindow.load(), &dialog);
+            EXPECT_FALSE(IsWindowVisible(window));
+            EXPECT_NE(dialog.m_hIcon, nullptr);
+            for (const WPARAM size : {ICON_BIG, ICON_SMALL}) {
+                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, size, 0)), dialog.m_hIcon);
+            }
+            HMENU systemMenu = GetSystemMenu(window, FALSE);
+            const int count = GetMenuItemCount(systemMenu);
+            wchar_t about[64] = {};
+            GetMenuStringW(systemMenu, static_cast<UINT>(count - 1), about, 64, MF_BYPOSITION);
+            EXPECT_EQ(std::wstring(about), L"&About Velkaro...");
+            EXPECT_EQ(GetMenuItemID(systemMenu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+            EXPECT_TRUE(GetMenuState(systemMenu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+
+            ASSERT_EQ(g_trayCalls.size(), 1u);
+            const NOTIFYICONDATAW& record = g_trayCalls[0].record;
+            EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_ADD));
+            EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 956u : 976u);
+            EXPECT_EQ(record.hWnd, window);
+            EXPECT_EQ(record.uID, 1u);
+            EXPECT_EQ(record.uCallbackMessage, 0x0401u);
+            EXPECT_EQ(record.hIcon, dialog.m_hIcon);
+            EXPECT_STREQ(record.szTip, L"Tendral");
+            EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+
+            EXPECT_FALSE(InstanceMutexIsFree());
+            EXPECT_EQ(simulator.Journal(), c.optionOn ? kStartOptionOn : kStartOptionOff);
+            for (HWND control : {dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd(),
+                                 dialog.m_buttonOk.GetSafeHwnd()}) {
+                EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.optionOn);
+            }
+            EXPECT_EQ(dialog.m_radioOverclock.GetCheck(), BST_CHECKED);
+            EXPECT_EQ(dialog.m_radioStock.GetCheck(), BST_UNCHECKED);
+            PostMessageW(window, c.message, c.wParam, 0);
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        ASSERT_EQ(g_trayCalls.size(), 2u);
+        EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_EQ(std::memcmp(&g_trayCalls[1].record, &g_trayCalls[0].record, sizeof(NOTIFYICONDATAW)), 0);
+        EXPECT_TRUE(InstanceMutexIsFree());
+        EXPECT_FALSE(dialog.m_switch.ocWanted);
+        EXPECT_EQ(g_mainWindow.load(), &dialog);
+        ForgetRun();
+    }
+}
+
+// A mutex of the name that nobody may open: what a first instance with higher rights looks like to a
+// second one with the user's rights.
+HANDLE CreateLockedMutex()
+{
+    static SECURITY_DESCRIPTOR descriptor;
+    static ACL emptyList;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&emptyList, sizeof(emptyList), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    return CreateMutexW(&attributes, FALSE, kInstanceMutexName);
+}
+
+TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIconOrSubscription)
+{
+    const std::pair<const char*, HANDLE (*)()> others[] = {
+        {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }},
+        {"one with higher rights", &CreateLockedMutex},
+        {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); }},
+    };
+    for (const auto& [name, create] : others) {
+        SCOPED_TRACE(name);
+        HANDLE running = create();
+        ASSERT_NE(running, nullptr);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start());
+        CVelkaroDlg dialog;
+        bool ran = false;
+        EXPECT_EQ(RunModal(dialog, [&] { ran = true; }), IDCANCEL);
+        EXPECT_FALSE(ran) << "it ran as a second controller";
+        EXPECT_FALSE(g_instanceMutex.Held());
+        EXPECT_EQ(g_mainWindow.load(), nullptr);
+        // The shutdown path still deletes, with the record never filled.
+        ASSERT_EQ(g_trayCalls.size(), 1u);
+        EXPECT_EQ(g_trayCalls[0].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
+        // Only the shutdown's switch-off reached the service: no subscription, no start-up state.
+        EXPECT_EQ(simulator.Journal(), (Journal{
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                           "SETTINGS root\\WMI:S:ORV_AP:AP:6:16 -> 16",
+                                           "SETTINGS root\\WMI:Q:ORV_AP:AP:6 -> 16",
+                                       }));
+        CloseHandle(running);
+        ForgetRun();
+    }
+}
+
+TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsAndTrayCommands)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        HWND window = dialog.m_hWnd;
+        WINDOWPOS position{window, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE};
+        SendMessageW(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&position));
+        EXPECT_EQ(position.flags, static_cast<UINT>(SWP_NOMOVE | SWP_NOSIZE));
+        ShowWindow(window, SW_SHOW);
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
+
+        // Each command, as a click or a menu sends it, and the choice it leaves; OK reads the radio.
+        struct Step {
+            int overclockRadio;
+            UINT command;
+            bool wanted;
+        };
+        const Step steps[] = {
+            {BST_UNCHECKED, IDOK, false},          {BST_CHECKED, IDOK, true},
+            {BST_CHECKED, ID_TRAY_DISABLE, false}, {BST_UNCHECKED, ID_TRAY_ENABLE, true},
+            {BST_UNCHECKED, ID_TRAY_ABOUT, true},
+        };
+        for (const Step& step : steps) {
+            dialog.m_radioOverclock.SetCheck(step.overclockRadio);
+            SendMessageW(window, WM_COMMAND, step.command, 0);
+            EXPECT_EQ(dialog.m_switch.ocWanted, step.wanted) << step.command;
+        }
+        EXPECT_TRUE(IsWindowVisible(g_aboutDialog->m_hWnd));
+        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+struct Key {
+    const char* name;
+    std::vector<MSG> strokes;  // message, key and lParam as a keyboard gives them
+};
+
+MSG Stroke(UINT message, WPARAM key, DWORD flags)
+{
+    return {nullptr, message, key, static_cast<LPARAM>(flags), 0, {}};
+}
+
+const Key kKeys[] = {
+    {"Escape", {Stroke(WM_KEYDOWN, VK_ESCAPE, 0x00010001), Stroke(WM_KEYUP, VK_ESCAPE, 0xC0010001)}},
+    {"Enter",
+     {Stroke(WM_KEYDOWN, VK_RETURN, 0x001C0001), Stroke(WM_CHAR, L'\r', 0x001C0001),
+      Stroke(WM_KEYUP, VK_RETURN, 0xC01C0001)}},
+    {"Space",
+     {Stroke(WM_KEYDOWN, VK_SPACE, 0x00390001), Stroke(WM_CHAR, L' ', 0x00390001),
+      Stroke(WM_KEYUP, VK_SPACE, 0xC0390001)}},
+    {"Alt+F4", {Stroke(WM_SYSKEYDOWN, VK_F4, 0x203E0001), Stroke(WM_SYSKEYUP, VK_F4, 0xE03E0001)}},
+};
+
+void Press(HWND target, const Key& key)
+{
+    for (const MSG& stroke : key.strokes) {
+        PostMessageW(target, stroke.message, stroke.wParam, stroke.lParam);
+    }
+}
+
+TEST_F(MainWindow, TheHiddenWindowTakesNoKeyWhicheverOfItsControlsHasTheFocus)
+{
+    for (const bool optionOn : {true, false}) {
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
+        for (const Key& key : kKeys) {
+            SCOPED_TRACE(std::string(key.name) + (optionOn ? ", option on" : ", option off"));
+            CVelkaroDlg dialog;
+            bool ranOn = false;
+            RunModal(dialog, [&] {
+                HWND window = dialog.m_hWnd;
+                if (optionOn) {
+                    // Enter would undo this through IDOK, which reads the radio that still says on.
+                    SendMessageW(window, WM_COMMAND, ID_TRAY_DISABLE, 0);
+                }
+                const int writesBefore = ApWrites(simulator.Journal());
+                // The keyboard goes to the focused control; without the focus, to the window.
+                for (HWND target :
+                     {window, GetDlgItem(window, IDOK), GetDlgItem(window, IDCANCEL),
+                      dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd()}) {
+                    Press(target, key);
+                }
+                Later([&, writesBefore] {
+                    ranOn = true;
+                    EXPECT_EQ(dialog.m_switch.ocWanted, !optionOn);
+                    EXPECT_EQ(ApWrites(simulator.Journal()), writesBefore);
+                    PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+                });
+            });
+            EXPECT_TRUE(ranOn) << "the program ended";
+            ForgetRun();
+        }
+    }
+}
+
+TEST_F(MainWindow, TheAboutBoxClosesOnEscapeAndOnEnter)
+{
+    CVelkaroDlg dialog;
+    std::vector<bool> closed;
+    const auto showAndPress = [&](const Key& key) {
+        SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_ABOUT, 0);
+        Press(GetDlgItem(g_aboutDialog->m_hWnd, IDOK), key);  // its one control, which has the focus
+    };
+    RunModal(dialog, [&] {
+        showAndPress(kKeys[0]);
+        Later([&] {
+            closed.push_back(!IsWindowVisible(g_aboutDialog->m_hWnd));
+            showAndPress(kKeys[1]);
+            Later([&] {
+                closed.push_back(!IsWindowVisible(g_aboutDialog->m_hWnd));
+                PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+            });
+        });
+    });
+    EXPECT_EQ(closed, (std::vector<bool>{true, true}));  // Escape, Enter
+}
+
+HWND g_menuOwner = nullptr;
+UINT g_menuChoice = 0;
+
+// Runs inside the menu's loop: closes it, with the chosen command (0: none) behind it.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (g_menuChoice != 0) {
+        PostMessageW(g_menuOwner, WM_COMMAND, g_menuChoice, 0);
+    }
+    EndMenu();
+}
+
+TEST_F(MainWindow, TheMenuGivesTheForegroundBackUnlessTheAboutBoxTookIt)
+{
+    for (const UINT choice : {0u, ID_TRAY_ABOUT}) {
+        SCOPED_TRACE(choice);
+        HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20,
+                                     20, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        CVelkaroDlg dialog;
+        bool checked = false;
+        RunModal(dialog, [&] {
+            SetForegroundWindow(other);
+            g_menuOwner = dialog.m_hWnd;
+            g_menuChoice = choice;
+            SetTimer(nullptr, 0, 100, CloseMenu);
+            const std::size_t exchanges = simulator.Journal().size();
+            SendMessageW(dialog.m_hWnd, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+            Later([&, exchanges] {
+                checked = true;
+                EXPECT_EQ(GetForegroundWindow(), choice != 0 ? g_aboutDialog->m_hWnd : other);
+                EXPECT_EQ(simulator.Journal().size(), exchanges) << "closing the menu sent something";
+                PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+            });
+        });
+        EXPECT_TRUE(checked);
+        DestroyWindow(other);
+        ForgetRun();
+    }
+}
+
+bool g_closedModalAboutBox = false;
+
+void CALLBACK CloseModalAboutBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", L"About Tendral")) != nullptr) {
+        if (window != g_aboutDialog->m_hWnd && IsWindowVisible(window)) {
+            g_closedModalAboutBox = PostMessageW(window, WM_COMMAND, IDOK, 0) != FALSE;
+        }
+    }
+}
+
+TEST_F(MainWindow, TheSystemMenuRunsASeparateAboutBoxModally)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        // The timer runs inside the About box's own modal loop: it closes the box.
+        g_closedModalAboutBox = false;
+        SetTimer(nullptr, 0, 50, CloseModalAboutBox);
+        SendMessageW(dialog.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        EXPECT_TRUE(g_closedModalAboutBox);
+        EXPECT_FALSE(IsWindowVisible(g_aboutDialog->m_hWnd));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+TEST_F(MainWindow, TheEndOfTheSessionSwitchesOffOnceAndEndsTheProgram)
+{
+    CVelkaroDlg dialog;
+    bool endedByItself = true;
+    const INT_PTR result = RunModal(dialog, [&] {
+        HWND window = dialog.m_hWnd;
+        // Should the loop not end by itself, this ends it.
+        Later([&] {
+            endedByItself = false;
+            PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+        });
+        EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+        EXPECT_EQ(SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF), 0);
+        // Asked, then called off: nothing happens.
+        EXPECT_EQ(simulator.Journal(), kStartOptionOn);
+        EXPECT_EQ(g_trayCalls.size(), 1u);
+
+        SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        // All done by the time it returns: Windows may end the process right after.
+        EXPECT_EQ(simulator.Ctl(L"get ap6"), "ok 16");
+        ASSERT_EQ(g_trayCalls.size(), 2u);
+        EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_TRUE(InstanceMutexIsFree());
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(endedByItself);
+    // The destruction that followed did not run the sequence again.
+    EXPECT_EQ(ApWrites(simulator.Journal()), 2);  // start-up's switch-on, and the one switch-off
+    EXPECT_EQ(g_trayCalls.size(), 2u);
+}
+
+TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
+{
+    struct Case {
+        const char* name;
+        int failures;
+        bool refusesAdd;
+        bool taskbarCreated;
+        std::vector<DWORD> calls;  // empty: the start-up add and two per try, for every try
+    };
+    const Case cases[] = {
+        {"ready on the second try", 3, false, false, {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_ADD}},
+        {"TaskbarCreated while trying", 1, false, true, {NIM_ADD, NIM_ADD}},
+        {"TaskbarCreated, the shell still has it", 0, true, true, {NIM_ADD, NIM_ADD, NIM_MODIFY}},
+        {"never ready", 1000, false, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_trayFailures = c.failures;
+        CVelkaroDlg dialog;
+        RunModal(dialog, [&] {
+            HWND window = dialog.m_hWnd;
+            PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+            if (c.taskbarCreated) {
+                g_trayRefusesAdd = c.refusesAdd;
+                SendMessageW(window, WM_TASKBARCREATED, 0, 0);
+            }
+            // Every tick the timer could give, and more.
+            for (int tick = 0; tick < TrayIcon::kRetryAttempts + 3; ++tick) {
+                SendMessageW(window, WM_TIMER, TrayIcon::kRetryTimerId, 0);
+            }
+            std::vector<DWORD> calls;
+            for (const TrayCall& call : g_trayCalls) {
+                calls.push_back(call.message);
+            }
+            if (c.calls.empty()) {
+                EXPECT_EQ(calls.size(), 1u + 2u * TrayIcon::kRetryAttempts);
+            } else {
+                EXPECT_EQ(calls, c.calls);
+            }
+            EXPECT_FALSE(KillTimer(window, TrayIcon::kRetryTimerId)) << "the timer still runs";
+        });
+        g_trayFailures = 0;
+        g_trayRefusesAdd = false;
+        ForgetRun();
+    }
+}
+
+TEST_F(MainWindow, TheRetryTimerReallyTicks)
+{
+    g_trayFailures = 1;
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        EXPECT_TRUE(PumpUntil([] { return g_trayCalls.size() >= 2; }, TrayIcon::kRetryIntervalMs + 3000));
+        PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
+}
+
+}  // namespace
