@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ googletest libgtest-dev
+  cmake ninja-build g++ googletest libgtest-dev git clang-format
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 wine32:i386
   xvfb xdotool x11-apps imagemagick

@@ -3,6 +3,7 @@
 #   native  the portable code with g++, plain and under AddressSanitizer + UBSan
 #   win     the Win32 code cross-built with MinGW, run under Wine
 #   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb
+# after checking the formatting of the sources,
 # and ends with "N passed, N failed" over all tiers. Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +39,16 @@ run_ctest() {
   [ "$failed" -eq 0 ] || sed -n '/The following tests FAILED/,$p' "$log"
   count "$name" "$passed" "$failed"
 }
+
+# The code as the project's .clang-format lays it out, in every file git tracks: a difference fails.
+format_log=build/format.log
+if git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror >"$format_log" 2>&1; then
+  count format 1 0
+else
+  echo "format: files differ from .clang-format (clang-format -i fixes them):"
+  grep -oE '^[^: ]+\.(cpp|h)' "$format_log" | sort -u | sed 's/^/    /'
+  count format 0 1
+fi
 
 run_ctest native build/native
 run_ctest native-asan build/native-asan

@@ -16,10 +16,9 @@ BOOL CVelkaroApp::InitInstance()
     SetRegistryKey(L"Local AppWizard-Generated Applications");
 
     {
+        // Nothing in this layer asks for the application's main window, so it is not recorded.
         CVelkaroDlg dialog;
-        m_pMainWnd = &dialog;
         dialog.DoModal();
-        m_pMainWnd = nullptr;
     }
     return FALSE;
 }

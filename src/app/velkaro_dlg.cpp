@@ -1,5 +1,6 @@
 #include "app/velkaro_dlg.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -14,7 +15,6 @@
 #include "tray/about_dlg.h"
 
 CAboutDlg* g_aboutDialog = nullptr;
-std::atomic<CVelkaroDlg*> g_mainWindow{nullptr};
 
 namespace {
 
@@ -101,7 +101,6 @@ BOOL CVelkaroDlg::OnInitDialog()
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
     m_trayIcon.Add(m_hWnd, m_hIcon);
-    g_mainWindow = this;
     g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
     StartBrightnessWatcher();
@@ -240,7 +239,9 @@ LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage)
         m_foregroundBeforeMenu = GetForegroundWindow();
         ShowTrayMenu(m_hWnd, m_switch.ocSupported, m_switch.ocWanted);
         // Queued behind the chosen command, so that it sees what the command did.
-        PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0);
+        if (!PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0)) {
+            TraceIgnoredFailure(L"queueing the foreground's return");
+        }
     }
     return 1;
 }
@@ -250,8 +251,9 @@ LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage)
 LRESULT CVelkaroDlg::OnTrayMenuClosed()
 {
     const HWND previous = std::exchange(m_foregroundBeforeMenu, nullptr);
-    if (previous != nullptr && previous != m_hWnd && IsWindow(previous) && GetForegroundWindow() == m_hWnd) {
-        SetForegroundWindow(previous);
+    if (previous != nullptr && previous != m_hWnd && IsWindow(previous) && GetForegroundWindow() == m_hWnd &&
+        !SetForegroundWindow(previous)) {
+        TraceIgnoredFailure(L"giving the foreground back");
     }
     return 0;
 }
@@ -287,7 +289,9 @@ void CVelkaroDlg::DropQueuedRepeats(WPARAM eventCode)
         }
     }
     for (const MSG& other : others) {
-        PostMessageW(m_hWnd, other.message, other.wParam, other.lParam);
+        if (!PostMessageW(m_hWnd, other.message, other.wParam, other.lParam)) {
+            TraceIgnoredFailure(L"queueing a firmware event again");
+        }
     }
 }
 

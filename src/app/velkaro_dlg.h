@@ -6,7 +6,6 @@
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <memory>
 #include <span>
 
@@ -101,5 +100,3 @@ class CAboutDlg;
 
 // The modeless About box, made at start-up; null before.
 extern CAboutDlg* g_aboutDialog;
-// The one main window, published at start-up for code that runs on other threads.
-extern std::atomic<CVelkaroDlg*> g_mainWindow;

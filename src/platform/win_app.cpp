@@ -21,10 +21,7 @@ BOOL CWinApp::InitInstance()
     return TRUE;
 }
 
-void CWinApp::SetRegistryKey(const wchar_t* key)
-{
-    m_registryKey = key != nullptr ? key : L"";
-}
+void CWinApp::SetRegistryKey(const wchar_t*) {}
 
 CWinApp* CWinApp::Current()
 {

@@ -4,10 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-
-class CDialog;
-
 class CWinApp {
 public:
     CWinApp();
@@ -19,17 +15,11 @@ public:
     // entry point ends the process whatever InitInstance returns.
     virtual BOOL InitInstance();
 
-    // Names the registry key under which settings would be kept. The layer keeps nothing there; the
-    // name is only remembered.
+    // Names the registry key under which settings would be kept. The program keeps no settings, so
+    // nothing is done with it.
     void SetRegistryKey(const wchar_t* key);
-    const std::wstring& RegistryKey() const { return m_registryKey; }
 
     static CWinApp* Current();
-
-    CDialog* m_pMainWnd = nullptr;
-
-private:
-    std::wstring m_registryKey;
 };
 
 // Dialogs of this program host no ActiveX controls, so there is no container support to switch on;

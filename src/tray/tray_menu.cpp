@@ -4,6 +4,7 @@
 
 #include "menuxp/menu_xp_side_bar.h"
 #include "menuxp/menu_xp_text.h"
+#include "platform/trace.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
 
@@ -52,7 +53,9 @@ void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
     POINT cursor{};
     GetCursorPos(&cursor);
     // Without this the menu would not close when the user clicks elsewhere.
-    SetForegroundWindow(owner);
+    if (!SetForegroundWindow(owner)) {
+        TraceIgnoredFailure(L"taking the foreground for the tray menu");
+    }
 
     CMenuXP menu;
     menu.Attach(CreatePopupMenu());

@@ -92,7 +92,6 @@ void MainWindow::SetUp()
     g_trayFailures = 0;
     g_trayRefusesAdd = false;
     g_shellNotifyIcon = &RecordTrayCall;
-    g_mainWindow = nullptr;
 }
 
 void MainWindow::TearDown()
