@@ -191,10 +191,10 @@ TRAY_X=1014
 TRAY_Y=758
 TRAY_REFERENCES=$TENDRAL_ROOT/docs/tray
 
-# Right-clicks the icon and moves the mouse off it at once, so that neither the icon's tooltip nor a
-# hovered entry shows in the screenshots.
-# The pointer stays on the icon until the menu is on screen: the program reads the cursor when it
-# handles the button release, and under load that can come after a move away.
+# Right-clicks the icon and, once the menu is on screen, moves the mouse off it, so that neither the
+# icon's tooltip nor a hovered entry shows in the screenshots. The pointer stays on the icon until
+# then: the program reads the cursor when it handles the button release, which under load can come
+# after a move away.
 open_tray_menu() {
   xdotool mousemove $TRAY_X $TRAY_Y click 3
   eventually 5 probe menu-rect || return 1

@@ -3,9 +3,6 @@
 
 OPTION_TEXT='Please turn on VGA overclock option for speeding up your graphic function.'
 
-# The number of times AP item 6 was written, as the journal shows it.
-writes() { journal | grep -c 'S:ORV_AP:AP:6:'; }
-
 scenario_refuses_to_run_without_a_driver() {
   driver_remove
   sim_start
@@ -17,17 +14,6 @@ scenario_refuses_to_run_without_a_driver() {
   expect_eq "exit code after dismissing it" "$(velkaro_wait_exit)" 1
   expect "the icon is gone" tray_slot_shows 0 no
   expect_eq "nothing was switched" "$(writes)" 0
-}
-
-scenario_switches_on_at_start_up_and_off_at_exit() {
-  sim_start 2 0 16
-  start_running
-  expect_eq "AP item 6 after start-up" "$(ap6)" 17
-  expect_eq "the driver calls" "$(driver_log | grep '^Gpu')" "GpuOverclockSwitch(0x2000,1) -> 0
-GpuOverclockLimit(0x2000,1,0) -> 0
-GpuStockClockSwitch(0x2000,0) -> 0"
-  exit_program
-  expect_eq "AP item 6 after exit" "$(ap6)" 16
 }
 
 scenario_option_off_switches_nothing() {
@@ -103,20 +89,6 @@ scenario_resume_switches_off_at_once() {
   expect_eq "the broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
   expect_eq "switched off by the time it answered" "$(ap6)" 16
   exit_program
-}
-
-scenario_every_ending_switches_off_each_time() {
-  local ending runs
-  for ending in "0x0111 303 0:2" "0x0111 2 0:2" "0x0010 0 0:3"; do
-    sim_start 2 0 16
-    start_running
-    probe post Ormund ${ending%:*}
-    expect_eq "[$ending] exit code" "$(velkaro_wait_exit)" 0
-    expect_eq "[$ending] AP item 6" "$(ap6)" 16
-    # The start-up wrote once; every switch-off run writes once more.
-    runs=$(($(writes) - 1))
-    expect_eq "[$ending] switch-off runs" "$runs" "${ending#*:}"
-  done
 }
 
 scenario_faults_never_cost_the_other_bits() {
