@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
 // The dialog class of the main window; every probe command addresses windows by this class and title.
@@ -169,15 +171,14 @@ int Run(const wchar_t* desktop, DWORD timeoutMs, const std::vector<const wchar_t
         std::fprintf(stderr, "probe: cannot start %ls (error %lu)\n", line.c_str(), GetLastError());
         return 127;
     }
-    CloseHandle(info.hThread);
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    const UniqueHandle thread(info.hThread);
+    const UniqueHandle process(info.hProcess);
+    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "probe: %ls still runs after %lu ms\n", line.c_str(), timeoutMs);
-        CloseHandle(info.hProcess);
         return 124;
     }
     DWORD exitCode = 0;
-    GetExitCodeProcess(info.hProcess, &exitCode);
-    CloseHandle(info.hProcess);
+    GetExitCodeProcess(process.Get(), &exitCode);
     return static_cast<int>(exitCode);
 }
 
