@@ -1,125 +1,93 @@
-#include "fake_call_name_pipe.h"
-
 #include <cstring>
-#include <deque>
+#include <stdexcept>
 
+#include "fakes.h"
 #include "firmware/orv_call_name_pipe.h"
 
 namespace fake_firmware {
-namespace {
+Values service;
+bool running = false;
+std::deque<std::optional<std::string>> script;
+Lines log;
 
-struct Scripted {
-    bool succeed;
-    std::string bytes;
-};
-
-std::deque<Scripted> g_script;
-std::vector<Request> g_requests;
-bool g_serviceRunning = false;
-ServiceValues g_service;
-std::function<void(const std::string&)> g_observer;
-
-constexpr char kSetAp6[] = "root\\WMI:S:ORV_AP:AP:6:";
-
-// The service's answer to a command, or false when it refuses it.
-bool Serve(const std::string& command, std::string* answer)
+void Reset(Values values, bool run)
 {
-    if (command == "root\\WMI:Q:ORV_System:System:0") {
-        *answer = std::to_string(g_service.system0);
-    } else if (command == "root\\WMI:Q:ORV_System:System:1") {
-        *answer = std::to_string(g_service.system1);
-    } else if (command == "root\\WMI:Q:ORV_AP:AP:6") {
-        *answer = std::to_string(g_service.ap6);
-    } else if (command.rfind(kSetAp6, 0) == 0) {
-        g_service.ap6 = static_cast<std::int32_t>(std::stol(command.substr(sizeof(kSetAp6) - 1)));
-        *answer = std::to_string(g_service.ap6);
-    } else {
-        return false;
-    }
-    return true;
+    service = values;
+    running = run;
+    script.clear();
+    log.clear();
 }
-
-}  // namespace
-
-void Answer(const std::string& text)
-{
-    g_script.push_back({true, text + '\0'});
-}
-
-void AnswerBytes(const std::string& bytes)
-{
-    g_script.push_back({true, bytes});
-}
-
-void Fail()
-{
-    g_script.push_back({false, {}});
-}
-
-void Reset()
-{
-    g_script.clear();
-    g_requests.clear();
-    g_serviceRunning = false;
-    g_service = {};
-    g_observer = nullptr;
-}
-
-void RunService(ServiceValues values)
-{
-    g_serviceRunning = true;
-    g_service = values;
-}
-
-ServiceValues& Service()
-{
-    return g_service;
-}
-
-void Observe(std::function<void(const std::string&)> observer)
-{
-    g_observer = std::move(observer);
-}
-
-const std::vector<Request>& Requests()
-{
-    return g_requests;
-}
-
-std::vector<std::string> RequestTexts()
-{
-    std::vector<std::string> texts;
-    for (const Request& request : g_requests) {
-        texts.emplace_back(request.bytes.c_str());
-    }
-    return texts;
-}
-
 }  // namespace fake_firmware
 
 extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* reply, int replySize)
 {
     using namespace fake_firmware;
-    g_requests.push_back(
-        {std::string(request, static_cast<std::size_t>(requestSize)), requestSize, replySize});
-    const std::string command(request);
-    if (g_observer) {
-        g_observer(command);
-    }
-    if (g_script.empty()) {
-        std::string answer;
-        if (!g_serviceRunning || !Serve(command, &answer)) {
-            return 0;
-        }
-        std::memcpy(reply, answer.c_str(), answer.size() + 1);
-        return 1;
-    }
-    const Scripted next = g_script.front();
-    g_script.pop_front();
-    if (!next.succeed) {
+    const std::string command(request, strnlen(request, static_cast<std::size_t>(requestSize)));
+    const std::string whole(request, static_cast<std::size_t>(requestSize));
+    if (requestSize != 80 || replySize != 800 || whole != command + std::string(80 - command.size(), '\0')) {
+        log.push_back("bad request " + command);
         return 0;
     }
-    std::memcpy(reply, next.bytes.data(),
-                std::min<std::size_t>(next.bytes.size(), static_cast<std::size_t>(replySize)));
+    log.push_back(command);
+    std::optional<std::string> answer;
+    if (!script.empty()) {
+        answer = script.front();
+        script.pop_front();
+    } else if (running) {
+        const std::string set = "root\\WMI:S:ORV_AP:AP:6:";
+        if (command.rfind(set, 0) == 0) {
+            service.ap6 = std::stoi(command.substr(set.size()));
+        }
+        const std::int32_t value = command == "root\\WMI:Q:ORV_System:System:0"   ? service.system0
+                                   : command == "root\\WMI:Q:ORV_System:System:1" ? service.system1
+                                                                                  : service.ap6;
+        answer = std::to_string(value) + '\0';
+    }
+    if (!answer) {
+        return 0;
+    }
+    std::memcpy(reply, answer->data(), std::min<std::size_t>(answer->size(), 800));
     return 1;
+}
+
+namespace {
+int g_module;  // its address is the module handle
+}  // namespace
+
+FakeDriverLibrary::FakeDriverLibrary(const std::string& plan)
+{
+    std::string error;
+    const std::optional<StandInPlan> parsed = StandInPlan::Parse(plan, &error);
+    if (!parsed) {
+        throw std::runtime_error(error);
+    }
+    standin_driver::Install(*parsed, [](const std::string& line) { fake_firmware::log.push_back(line); });
+}
+
+void* FakeDriverLibrary::Load()
+{
+    loaded += loadFails ? 0 : 1;
+    return loadFails ? nullptr : &g_module;
+}
+
+void* FakeDriverLibrary::Symbol(void* module, const char* name)
+{
+    const bool found = module == &g_module && !exportMissing && std::string(name) == "nvapi_QueryInterface";
+    return found ? reinterpret_cast<void*>(&standin_driver::QueryInterface) : nullptr;
+}
+
+void FakeDriverLibrary::Unload(void* module)
+{
+    loaded -= module == &g_module ? 1 : 0;
+}
+
+Lines Matching(const Lines& lines, const std::string& prefix, bool keep)
+{
+    Lines found;
+    for (const std::string& line : lines) {
+        if ((line.rfind(prefix, 0) == 0) == keep) {
+            found.push_back(line);
+        }
+    }
+    return found;
 }
