@@ -9,106 +9,59 @@
 
 namespace {
 
-using Reply = std::optional<std::string>;  // nullopt: the exchange fails
-
-TEST(SettingsChannel, SendsEachCommandAsTheServiceExpects)
+TEST(SettingsChannel, EachOperationSendsItsCommandsAndReadsTheReplies)
 {
-    const std::string q0 = "root\\WMI:Q:ORV_System:System:0", q1 = "root\\WMI:Q:ORV_System:System:1",
-                      ap6 = "root\\WMI:Q:ORV_AP:AP:6", set = "root\\WMI:S:ORV_AP:AP:6:";
-    const std::pair<std::function<void()>, Lines> cases[] = {
-        {[] { IsOverclockOptionOn(); }, {q0}},
-        {[] { IsSystem0ForceOff(); }, {q0}},
-        {[] { IsSystem1ForceOff(); }, {q1}},
-        {[] { GetApItem6(); }, {ap6}},
-        {[] { SetApItem6(17); }, {set + "17", ap6}},
-        {[] { SetApItem6(-1); }, {set + "-1", ap6}},
-        {[] { SetApItem6(INT32_MAX); }, {set + "2147483647", ap6}},
-        {[] { SetApItem6(INT32_MIN); }, {set + "-2147483648", ap6}},
-    };
-    for (const auto& [operation, expected] : cases) {
-        fake_firmware::Reset({}, true);
-        operation();
-        EXPECT_EQ(fake_firmware::log, expected);
-    }
-}
-
-TEST(SettingsChannel, ResultOfEachReply)
-{
-    const auto option = [] { return int{IsOverclockOptionOn()}; };
-    const auto system0 = [] { return int{IsSystem0ForceOff()}; };
-    const auto system1 = [] { return int{IsSystem1ForceOff()}; };
-    const auto set17 = [] { return int{SetApItem6(17)}; };
+    using namespace fake_firmware;
     const std::string noNul(kReplySize, '7');
-    struct Case {
-        std::function<int()> operation;
-        std::vector<Reply> replies;
-        int expected;
-        std::size_t sent;  // nothing is retried
-    };
+    const std::function<int()> option = [] { return int{IsOverclockOptionOn()}; },
+                               system0 = [] { return int{IsSystem0ForceOff()}; },
+                               system1 = [] { return int{IsSystem1ForceOff()}; }, get = GetApItem6,
+                               set17 = [] { return int{SetApItem6(17)}; },
+                               setMin = [] { return int{SetApItem6(INT32_MIN)}; };
+    // {operation, replies, result, commands sent (nothing is retried)}
+    using Case = std::tuple<std::function<int()>, Replies, int, Lines>;
+    // clang-format off
     const Case cases[] = {
-        {option, {"2"}, 1, 1},
-        {option, {"1"}, 0, 1},
-        {option, {"-1"}, 1, 1},
-        {option, {"258"}, 1, 1},
-        {option, {"garbage"}, 0, 1},
-        {option, {std::nullopt}, 0, 1},
-        {system0, {"4"}, 1, 1},
-        {system0, {"3"}, 0, 1},
-        {system0, {"258"}, 0, 1},
-        {system1, {"257"}, 1, 1},
-        {system1, {"2"}, 0, 1},
-        {system1, {"x1"}, 0, 1},
-        {GetApItem6, {"16"}, 16, 1},
-        {GetApItem6, {"-1"}, -1, 1},
-        {GetApItem6, {"none"}, -1, 1},
-        {GetApItem6, {noNul}, -1, 1},
-        {GetApItem6, {std::nullopt}, -1, 1},
+        {option, {"2"}, 1, {q0}}, {option, {"1"}, 0, {q0}}, {option, {"-1"}, 1, {q0}},
+        {option, {"258"}, 1, {q0}}, {option, {"garbage"}, 0, {q0}}, {option, {fail}, 0, {q0}},
+        {system0, {"4"}, 1, {q0}}, {system0, {"3"}, 0, {q0}}, {system0, {"258"}, 0, {q0}},
+        {system1, {"257"}, 1, {q1}}, {system1, {"2"}, 0, {q1}}, {system1, {"x1"}, 0, {q1}},
+        {system1, {fail}, 0, {q1}}, {get, {"16"}, 16, {ap6}}, {get, {"-1"}, -1, {ap6}},
+        {get, {"none"}, -1, {ap6}}, {get, {noNul}, -1, {ap6}}, {get, {fail}, -1, {ap6}},
         // Only the read-back decides whether a set went through.
-        {set17, {"17", "17"}, 1, 2},
-        {set17, {"16", "17"}, 1, 2},
-        {set17, {"17", "16"}, 0, 2},
-        {set17, {"17", std::nullopt}, 0, 2},
-        {set17, {std::nullopt}, 0, 1},
+        {set17, {"17", "17"}, 1, {set + "17", ap6}}, {set17, {"16", "17"}, 1, {set + "17", ap6}},
+        {set17, {"17", "16"}, 0, {set + "17", ap6}}, {set17, {"17", fail}, 0, {set + "17", ap6}},
+        {set17, {fail}, 0, {set + "17"}}, {setMin, {"", "-2147483648"}, 1, {set + "-2147483648", ap6}},
     };
-    for (const Case& c : cases) {
-        fake_firmware::Reset({}, false);
-        for (const Reply& reply : c.replies) {
-            fake_firmware::script.push_back(reply && *reply != noNul ? *reply + '\0' : reply);
+    // clang-format on
+    for (const auto& [operation, replies, result, sent] : cases) {
+        Reset();
+        for (const auto& reply : replies) {
+            script.push_back(reply && *reply != noNul ? *reply + '\0' : reply);
         }
-        EXPECT_EQ(c.operation(), c.expected) << (c.replies[0] ? *c.replies[0] : "fail");
-        EXPECT_EQ(fake_firmware::log.size(), c.sent);
+        EXPECT_EQ(operation(), result) << sent[0] << " " << replies[0].value_or("fail");
+        EXPECT_EQ(log, sent);
     }
 }
 
 TEST(SettingsChannel, ReplyIsReadAsAtoiWouldButSaturatesAndWithoutDigitsIsNoValue)
 {
+    const std::optional<std::int32_t> none;
+    // clang-format off
     const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
-        {"18", 18},
-        {"  \t\n\v\f\r42", 42},
-        {"+7", 7},
-        {"-5", -5},
-        {"17 and more", 17},
-        {"abc", std::nullopt},
-        {"", std::nullopt},
-        {"- 5", std::nullopt},
-        {"+-5", std::nullopt},
-        {"-", std::nullopt},
-        {"2147483648", INT32_MAX},
-        {"99999999999999999999999999", INT32_MAX},
-        {"-2147483648", INT32_MIN},
-        {"-99999999999999999999999999", INT32_MIN},
-        {"000000000000000000000012", 12},
+        {"18", 18}, {"  \t\n\v\f\r42", 42}, {"+7", 7}, {"-5", -5}, {"17 and more", 17}, {"abc", none},
+        {"", none}, {"- 5", none}, {"+-5", none}, {"-", none}, {"000000000000000000000012", 12},
+        {"2147483648", INT32_MAX}, {"99999999999999999999999999", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"-99999999999999999999", INT32_MIN},
     };
+    // clang-format on
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(ParseReply(text.c_str(), text.size() + 1), value) << '"' << text << '"';
     }
     // Never read past the size: a NUL beyond it does not count.
     EXPECT_EQ(ParseReply("12345", 6), 12345);
     EXPECT_EQ(ParseReply("12345", 5), std::nullopt);
-}
-
-TEST(SettingsChannel, RequestThatDoesNotFitIsNotSent)
-{
+    // A command that does not fit leaves the request all zero, and so nothing is sent.
     char request[kRequestSize];
     EXPECT_FALSE(FormatRequest(request, std::string(kRequestSize, 'x')));
     EXPECT_EQ(std::string(request, kRequestSize), std::string(kRequestSize, '\0'));
