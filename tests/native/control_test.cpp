@@ -13,13 +13,13 @@ using namespace fake_firmware;
 
 class Control : public ::testing::Test {
 protected:
-    // Starts afresh with the service running; `replies` answer its first exchanges instead.
+    // Starts afresh; `replies` answer the service's first exchanges instead of it.
     void Start(Values values, const std::string& plan = "", const Replies& replies = {})
     {
         library = std::make_unique<FakeDriverLibrary>(plan);
         driver = std::make_unique<NvApi>(*library);
         ASSERT_TRUE(driver->NvAPI_Initialize() == NVAPI_OK && driver->EnumerateGpus());
-        Reset(values, true, replies);
+        Reset(values, replies);
         window = RecordedWindow{};
         overclock = std::make_unique<OverclockSwitch>(*driver, window);
         window.supported = &overclock->ocSupported;
@@ -72,6 +72,7 @@ TEST_F(Control, WrittenValue)
             Start({2, 0, before}, plan, replies);
             enable ? overclock->EnableOverclock() : overclock->DisableOverclock();
             EXPECT_EQ(service.ap6, enable ? on : off);
+            EXPECT_EQ(Matching(log, set).size(), replies.empty() ? 1u : 0u);
         }
     }
 }

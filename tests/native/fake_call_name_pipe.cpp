@@ -18,7 +18,7 @@ extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* repl
     if (!script.empty()) {
         answer = script.front();
         script.pop_front();
-    } else if (running && (command == q0 || command == q1 || command == ap6 || command.rfind(set, 0) == 0)) {
+    } else if (command == q0 || command == q1 || command == ap6 || command.rfind(set, 0) == 0) {
         service.ap6 = command.rfind(set, 0) == 0 ? std::stoi(command.substr(set.size())) : service.ap6;
         const std::int32_t value = command == q0   ? service.system0
                                    : command == q1 ? service.system1

@@ -22,19 +22,17 @@ struct Values {
 };
 inline const std::string q0 = "root\\WMI:Q:ORV_System:System:0", q1 = "root\\WMI:Q:ORV_System:System:1",
                          ap6 = "root\\WMI:Q:ORV_AP:AP:6", set = "root\\WMI:S:ORV_AP:AP:6:";
-// These commands are served as the real service does while `running`, unless `script` holds the next reply
-// (nullopt: the exchange fails). A request that is not 80 zero-padded bytes with room for an 800-byte reply
-// fails, as does any other command.
+// These commands are served as the real service does, unless `script` holds the next reply (nullopt: the
+// exchange fails). A request that is not 80 zero-padded bytes with room for an 800-byte reply fails, as
+// does any other command.
 inline Values service;
-inline bool running = false;
 inline std::deque<std::optional<std::string>> script;
 inline Lines log;
 using Replies = std::vector<std::optional<std::string>>;
 inline const std::optional<std::string> fail;
-inline void Reset(Values values = {}, bool run = false, const Replies& replies = {})
+inline void Reset(Values values = {}, const Replies& replies = {})
 {
     service = values;
-    running = run;
     script.assign(replies.begin(), replies.end());
     log.clear();
 }
