@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -10,23 +11,15 @@
 #include "menu_gallery/menu_renderer.h"
 #include "menu_gallery/tray_menu_sample.h"
 
-namespace {
+using Clock = std::chrono::steady_clock;
 
-constexpr int kSamples = 301;
-constexpr int kWarmUp = 20;
+constexpr int kSamples = 301, kWarmUp = 20;
 
-double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end, const LARGE_INTEGER& frequency)
-{
-    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> samples)
+double MedianUs(std::vector<Clock::duration> samples)
 {
     std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    return samples[samples.size() / 2];
+    return std::chrono::duration<double, std::micro>(samples[samples.size() / 2]).count();
 }
-
-}  // namespace
 
 int main()
 {
@@ -37,36 +30,28 @@ int main()
         std::puts("menuxp_bench: no canvas");
         return 1;
     }
-    const HGDIOBJ previousBrush = SelectObject(canvas.Dc(), GetSysColorBrush(COLOR_MENU));
-
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::vector<double> menuTimes;
-    std::vector<double> fillTimes;
+    // A system colour brush: not owned, so it may stay selected when the canvas goes.
+    SelectObject(canvas.Dc(), GetSysColorBrush(COLOR_MENU));
+    std::vector<Clock::duration> menuTimes, fillTimes;
     // Alternating, so that both see the same conditions.
     for (int round = 0; round < kWarmUp + kSamples; ++round) {
-        LARGE_INTEGER start, middle, end;
-        QueryPerformanceCounter(&start);
+        const Clock::time_point start = Clock::now();
         PaintMenu(*menu, LayOutMenu(*menu), canvas.Dc(), 1);
         GdiFlush();
-        QueryPerformanceCounter(&middle);
+        const Clock::time_point middle = Clock::now();
         PatBlt(canvas.Dc(), 0, 0, layout.size.cx, layout.size.cy, PATCOPY);
         GdiFlush();
-        QueryPerformanceCounter(&end);
+        const Clock::time_point end = Clock::now();
         if (round >= kWarmUp) {
-            menuTimes.push_back(Seconds(start, middle, frequency));
-            fillTimes.push_back(Seconds(middle, end, frequency));
+            menuTimes.push_back(middle - start);
+            fillTimes.push_back(end - middle);
         }
     }
-    SelectObject(canvas.Dc(), previousBrush);
-
-    const double menuMedian = Median(menuTimes);
-    const double fillMedian = Median(fillTimes);
+    const double menuUs = MedianUs(menuTimes), fillUs = MedianUs(fillTimes);
     std::printf("tray menu, %ld x %ld pixels, %zu entries, median of %d rounds:\n", layout.size.cx,
                 layout.size.cy, layout.entries.size(), kSamples);
-    std::printf("  measure and paint the whole menu: %10.1f us\n", menuMedian * 1e6);
-    std::printf("  one PatBlt over the same area:    %10.1f us\n", fillMedian * 1e6);
-    std::printf("  ratio:                            %10.0f\n",
-                fillMedian > 0 ? menuMedian / fillMedian : 0.0);
+    std::printf("  measure and paint the whole menu: %10.1f us\n", menuUs);
+    std::printf("  one PatBlt over the same area:    %10.1f us\n", fillUs);
+    std::printf("  ratio:                            %10.0f\n", fillUs > 0 ? menuUs / fillUs : 0.0);
     return 0;
 }

@@ -3,193 +3,69 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <string>
+#include <functional>
 
-#include "fake_call_name_pipe.h"
+#include "fakes.h"
 
 namespace {
 
-using fake_firmware::Answer;
-using fake_firmware::Fail;
-
-class SettingsChannel : public ::testing::Test {
-protected:
-    void SetUp() override { fake_firmware::Reset(); }
-    void TearDown() override { fake_firmware::Reset(); }
-};
-
-std::string Padded(const std::string& text)
+TEST(SettingsChannel, EachOperationSendsItsCommandsAndReadsTheReplies)
 {
-    return text + std::string(kRequestSize - text.size(), '\0');
-}
-
-TEST_F(SettingsChannel, EveryOperationSendsItsCommandZeroPaddedWithSizes80And800)
-{
-    IsOverclockOptionOn();
-    IsSystem0ForceOff();
-    IsSystem1ForceOff();
-    GetApItem6();
-    Answer("0");
-    SetApItem6(3);
-
-    const auto& requests = fake_firmware::Requests();
-    const std::string expected[] = {
-        "root\\WMI:Q:ORV_System:System:0", "root\\WMI:Q:ORV_System:System:0",
-        "root\\WMI:Q:ORV_System:System:1", "root\\WMI:Q:ORV_AP:AP:6",
-        "root\\WMI:S:ORV_AP:AP:6:3",       "root\\WMI:Q:ORV_AP:AP:6",
-    };
-    ASSERT_EQ(requests.size(), std::size(expected));
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        EXPECT_EQ(requests[i].bytes, Padded(expected[i])) << i;
-        EXPECT_EQ(requests[i].requestSize, 80);
-        EXPECT_EQ(requests[i].replySize, 800);
-    }
-}
-
-TEST_F(SettingsChannel, SetWritesSignedDecimalWithoutPadding)
-{
-    const std::pair<std::int32_t, std::string> cases[] = {
-        {0, "0"}, {17, "17"}, {-1, "-1"}, {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"},
-    };
-    for (const auto& [value, text] : cases) {
-        fake_firmware::Reset();
-        SetApItem6(value);
-        ASSERT_EQ(fake_firmware::Requests().size(), 1u);
-        EXPECT_EQ(fake_firmware::Requests()[0].bytes, Padded("root\\WMI:S:ORV_AP:AP:6:" + text));
-    }
-}
-
-TEST_F(SettingsChannel, ReplyIsReadAsAtoiWouldButSaturatesAndWithoutDigitsIsNoValue)
-{
-    const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
-        {"18", 18},
-        {"  \t\n\v\f\r42", 42},
-        {"+7", 7},
-        {"-5", -5},
-        {"17 and more", 17},
-        {"17abc", 17},
-        {"abc", std::nullopt},
-        {"", std::nullopt},
-        {"- 5", std::nullopt},
-        {"+-5", std::nullopt},
-        {"-", std::nullopt},
-        {"2147483647", INT32_MAX},
-        {"2147483648", INT32_MAX},
-        {"99999999999999999999999999", INT32_MAX},
-        {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN},
-        {"-99999999999999999999999999", INT32_MIN},
-        {"000000000000000000000012", 12},
-    };
-    for (const auto& [text, value] : cases) {
-        const std::string reply = text + '\0';
-        EXPECT_EQ(ParseReply(reply.data(), reply.size()), value) << '"' << text << '"';
-    }
-}
-
-TEST_F(SettingsChannel, ReplyIsNeverReadPastItsSize)
-{
-    const std::string digits = "123456";
-    EXPECT_EQ(ParseReply(digits.data(), digits.size()), std::nullopt);
-    const std::string exact = "12345\0";
-    EXPECT_EQ(ParseReply(exact.data(), 6), 12345);
-    // A NUL beyond the size does not count.
-    EXPECT_EQ(ParseReply(exact.data(), 5), std::nullopt);
-}
-
-TEST_F(SettingsChannel, BitTestsReadTheirOwnBit)
-{
-    struct Case {
-        std::string system0;
-        std::string system1;
-        bool optionOn;
-        bool system0ForceOff;
-        bool system1ForceOff;
-    };
+    using namespace fake_firmware;
+    const std::string noNul(kReplySize, '7');
+    const std::function<int()> option = [] { return int{IsOverclockOptionOn()}; },
+                               system0 = [] { return int{IsSystem0ForceOff()}; },
+                               system1 = [] { return int{IsSystem1ForceOff()}; }, get = GetApItem6,
+                               set17 = [] { return int{SetApItem6(17)}; },
+                               setMin = [] { return int{SetApItem6(INT32_MIN)}; };
+    // {operation, replies, result, commands sent (nothing is retried)}
+    using Case = std::tuple<std::function<int()>, Replies, int, Lines>;
+    // clang-format off
     const Case cases[] = {
-        {"6", "1", true, true, true},      {"1", "0", false, false, false},
-        {"2", "2", true, false, false},    {"4", "3", false, true, true},
-        {"-1", "-1", true, true, true},    {"garbage", "x1", false, false, false},
-        {"258", "257", true, false, true},
+        {option, {"2"}, 1, {q0}}, {option, {"1"}, 0, {q0}}, {option, {"-1"}, 1, {q0}},
+        {option, {"258"}, 1, {q0}}, {option, {"garbage"}, 0, {q0}}, {option, {fail}, 0, {q0}},
+        {system0, {"4"}, 1, {q0}}, {system0, {"3"}, 0, {q0}}, {system0, {"258"}, 0, {q0}},
+        {system1, {"257"}, 1, {q1}}, {system1, {"2"}, 0, {q1}}, {system1, {"x1"}, 0, {q1}},
+        {system1, {fail}, 0, {q1}}, {get, {"16"}, 16, {ap6}}, {get, {"-1"}, -1, {ap6}},
+        {get, {"none"}, -1, {ap6}}, {get, {noNul}, -1, {ap6}}, {get, {fail}, -1, {ap6}},
+        // Only the read-back decides whether a set went through.
+        {set17, {"17", "17"}, 1, {set + "17", ap6}}, {set17, {"16", "17"}, 1, {set + "17", ap6}},
+        {set17, {"17", "16"}, 0, {set + "17", ap6}}, {set17, {"17", fail}, 0, {set + "17", ap6}},
+        {set17, {fail}, 0, {set + "17"}}, {setMin, {"", "-2147483648"}, 1, {set + "-2147483648", ap6}},
     };
-    for (const Case& c : cases) {
-        Answer(c.system0);
-        EXPECT_EQ(IsOverclockOptionOn(), c.optionOn) << c.system0;
-        Answer(c.system0);
-        EXPECT_EQ(IsSystem0ForceOff(), c.system0ForceOff) << c.system0;
-        Answer(c.system1);
-        EXPECT_EQ(IsSystem1ForceOff(), c.system1ForceOff) << c.system1;
+    // clang-format on
+    for (const auto& [operation, replies, result, sent] : cases) {
+        Reset();
+        for (const auto& reply : replies) {
+            script.push_back(reply && *reply != noNul ? *reply + '\0' : reply);
+        }
+        EXPECT_EQ(operation(), result) << sent[0] << " " << replies[0].value_or("fail");
+        EXPECT_EQ(log, sent);
     }
 }
 
-TEST_F(SettingsChannel, UnreachableServiceReadsAsClearBitsAndFailedValues)
+TEST(SettingsChannel, ReplyIsReadAsAtoiWouldButSaturatesAndWithoutDigitsIsNoValue)
 {
-    EXPECT_FALSE(IsOverclockOptionOn());
-    EXPECT_FALSE(IsSystem0ForceOff());
-    EXPECT_FALSE(IsSystem1ForceOff());
-    EXPECT_EQ(GetApItem6(), -1);
-    EXPECT_FALSE(SetApItem6(17));
-    // Nothing is retried: one attempt per operation, and the set sends no read-back.
-    EXPECT_EQ(fake_firmware::Requests().size(), 5u);
-}
-
-TEST_F(SettingsChannel, GetApItem6)
-{
-    Answer("16");
-    EXPECT_EQ(GetApItem6(), 16);
-    Answer("-1");
-    EXPECT_EQ(GetApItem6(), -1);
-    Answer("not a number");
-    EXPECT_EQ(GetApItem6(), -1);
-    // A reply that fills the whole buffer without a NUL is no answer.
-    fake_firmware::AnswerBytes(std::string(kReplySize, '7'));
-    EXPECT_EQ(GetApItem6(), -1);
-}
-
-TEST_F(SettingsChannel, SetIsTrueOnlyWhenTheReadBackMatches)
-{
-    Answer("17");
-    Answer("17");
-    EXPECT_TRUE(SetApItem6(17));
-    EXPECT_EQ(fake_firmware::RequestTexts(),
-              (std::vector<std::string>{"root\\WMI:S:ORV_AP:AP:6:17", "root\\WMI:Q:ORV_AP:AP:6"}));
-
-    fake_firmware::Reset();
-    Answer("16");  // the set's own answer is not what decides
-    Answer("17");
-    EXPECT_TRUE(SetApItem6(17));
-
-    fake_firmware::Reset();
-    Answer("17");
-    Answer("16");
-    EXPECT_FALSE(SetApItem6(17));
-
-    fake_firmware::Reset();
-    Answer("3");
-    Fail();
-    EXPECT_FALSE(SetApItem6(3));
-    EXPECT_EQ(fake_firmware::Requests().size(), 2u);
-
-    fake_firmware::Reset();
-    Fail();
-    EXPECT_FALSE(SetApItem6(3));
-    EXPECT_EQ(fake_firmware::Requests().size(), 1u);
-}
-
-TEST_F(SettingsChannel, StoredMinusOneCannotBeToldFromAFailedRead)
-{
-    Answer("-1");
-    Answer("-1");
-    EXPECT_TRUE(SetApItem6(-1));
-}
-
-TEST_F(SettingsChannel, RequestThatDoesNotFitIsNotSent)
-{
+    const std::optional<std::int32_t> none;
+    // clang-format off
+    const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
+        {"18", 18}, {"  \t\n\v\f\r42", 42}, {"+7", 7}, {"-5", -5}, {"17 and more", 17}, {"abc", none},
+        {"", none}, {"- 5", none}, {"+-5", none}, {"-", none}, {"000000000000000000000012", 12},
+        {"2147483648", INT32_MAX}, {"99999999999999999999999999", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"-99999999999999999999", INT32_MIN},
+    };
+    // clang-format on
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(ParseReply(text.c_str(), text.size() + 1), value) << '"' << text << '"';
+    }
+    // Never read past the size: a NUL beyond it does not count.
+    EXPECT_EQ(ParseReply("12345", 6), 12345);
+    EXPECT_EQ(ParseReply("12345", 5), std::nullopt);
+    // A command that does not fit leaves the request all zero, and so nothing is sent.
     char request[kRequestSize];
     EXPECT_FALSE(FormatRequest(request, std::string(kRequestSize, 'x')));
     EXPECT_EQ(std::string(request, kRequestSize), std::string(kRequestSize, '\0'));
     EXPECT_TRUE(FormatRequest(request, std::string(kRequestSize - 1, 'x')));
-    EXPECT_EQ(request[kRequestSize - 1], '\0');
 }
 
 }  // namespace

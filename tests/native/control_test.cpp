@@ -1,0 +1,153 @@
+// The switch sequences, the inputs that switch and the event policy, against the fake firmware service
+// and the stand-in driver (initialised and enumerated: the first GPU is 0x2000).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "control/event_policy.h"
+#include "fakes.h"
+
+namespace {
+
+using namespace fake_firmware;
+
+class Control : public ::testing::Test {
+protected:
+    // Starts afresh; `replies` answer the service's first exchanges instead of it.
+    void Start(Values values, const std::string& plan = "", const Replies& replies = {})
+    {
+        library = std::make_unique<FakeDriverLibrary>(plan);
+        driver = std::make_unique<NvApi>(*library);
+        ASSERT_TRUE(driver->NvAPI_Initialize() == NVAPI_OK && driver->EnumerateGpus());
+        Reset(values, replies);
+        window = RecordedWindow{};
+        overclock = std::make_unique<OverclockSwitch>(*driver, window);
+        window.supported = &overclock->ocSupported;
+    }
+
+    RecordedWindow window;
+    std::unique_ptr<FakeDriverLibrary> library;
+    std::unique_ptr<NvApi> driver;
+    std::unique_ptr<OverclockSwitch> overclock;
+};
+
+// Switching on reads the firmware's copy before the driver calls, switching off after them.
+TEST_F(Control, SequenceOrder)
+{
+    Start({2, 0, 16});
+    overclock->EnableOverclock();
+    EXPECT_EQ(Matching(log, "nvapi_QueryInterface", false),
+              (Lines{ap6, "GpuOverclockSwitch(0x2000,1) -> 0", "GpuOverclockLimit(0x2000,1,0) -> 0",
+                     "GpuStockClockSwitch(0x2000,0) -> 0", set + "17", ap6}));
+    Start({2, 0, 17});
+    overclock->DisableOverclock();
+    EXPECT_EQ(Matching(log, "nvapi_QueryInterface", false),
+              (Lines{"GpuOverclockSwitch(0x2000,0) -> 0", "GpuStockClockSwitch(0x2000,1) -> 0", ap6,
+                     set + "16", ap6}));
+}
+
+TEST_F(Control, WrittenValue)
+{
+    // {driver plan, first replies, AP item 6 before, after switching on, after switching off}
+    // clang-format off
+    const std::tuple<std::string, Replies, std::int32_t, std::int32_t, std::int32_t> cases[] = {
+        {"", {}, 16, 17, 16}, {"", {}, 17, 17, 16}, {"", {}, -16, -15, 0xF0},
+        {"", {}, 0x102, 0x103, 0x02},  // switching off clears every bit above 7
+        // A failing entry leaves the value as read; switching off does not call the limit entry.
+        {"status GpuOverclockSwitch -5", {}, 0x103, 0x103, 0x103},
+        {"status GpuOverclockLimit 1", {}, 0x102, 0x102, 0x02},
+        {"status GpuStockClockSwitch -5", {}, 0x102, 0x102, 0x102},
+        {"missing 0xFA579A0F", {}, 0x102, 0x102, 0x102},
+        // A read that fails or is no number writes nothing.
+        {"", {fail}, 0x1F1, 0x1F1, 0x1F1}, {"", {"garbage"}, 0x1F1, 0x1F1, 0x1F1},
+        // The driver was reset since start-up: the GPUs are enumerated afresh and the sequence run once more.
+        {"reset-after 0", {}, 0x103, 0x103, 0x02}, {"reset-after 1", {}, 0x102, 0x103, 0x02},
+        {"status GpuOverclockSwitch -8", {}, 0x103, 0x103, 0x103},
+        {"status GpuOverclockLimit -8", {}, 0x102, 0x102, 0x02},
+    };
+    // clang-format on
+    for (const auto& [plan, replies, before, on, off] : cases) {
+        for (const bool enable : {true, false}) {
+            SCOPED_TRACE(plan + (enable ? " on " : " off ") + std::to_string(before));
+            Start({2, 0, before}, plan, replies);
+            enable ? overclock->EnableOverclock() : overclock->DisableOverclock();
+            EXPECT_EQ(service.ap6, enable ? on : off);
+            EXPECT_EQ(Matching(log, set).size(), replies.empty() ? 1u : 0u);
+        }
+    }
+}
+
+TEST_F(Control, StartUpAndEveryInputThatSwitches)
+{
+    using S = OverclockSwitch;
+    // {input, System item 0, ocWanted before, radio, ocWanted after, ocSupported after, AP item 6, effects}
+    // clang-format off
+    const std::tuple<void (S::*)(), std::int32_t, bool, int, bool, bool, std::int32_t, Lines> cases[] = {
+        {&S::ApplyInitialState, 2, true, 1, true, true, 17, {"controls 1", "radios 1"}},
+        {&S::ApplyInitialState, 0, true, 1, true, false, 16, {"controls 0", "radios 1"}},
+        {&S::ApplyInitialState, 0x7FFFFFFD, true, 1, true, false, 16, {"controls 0", "radios 1"}},
+        {&S::ApplyInitialState, 2, false, 1, false, true, 16, {"controls 1", "radios 0"}},
+        // The inputs never look at the option.
+        {&S::OnTrayEnable, 0, false, 0, true, false, 17, {}}, {&S::OnOk, 0, false, 1, true, false, 17, {}},
+        {&S::OnTrayDisable, 2, true, 1, false, false, 16, {}}, {&S::OnOk, 2, true, 0, false, false, 16, {}},
+        {&S::OnTrayExit, 2, true, 1, false, false, 16, {"end"}}, {&S::OnOk, 2, true, 2, false, false, 16, {}},
+        {&S::OnCancel, 2, true, 1, false, false, 16, {"end"}},
+        {&S::OnClose, 2, true, 1, false, false, 16, {}}, {&S::OnDestroy, 2, true, 1, false, false, 16, {}},
+    };
+    // clang-format on
+    int row = 0;
+    for (const auto& [input, system0, wantedBefore, radio, wanted, supported, ap6After, effects] : cases) {
+        SCOPED_TRACE(row++);
+        Start({system0, 0, 16});
+        overclock->ocWanted = wantedBefore;
+        window.radio = radio;
+        ((*overclock).*input)();
+        EXPECT_EQ(overclock->ocWanted, wanted);
+        EXPECT_EQ(overclock->ocSupported, supported);
+        EXPECT_EQ(service.ap6, ap6After);
+        EXPECT_EQ(window.effects, effects);
+    }
+}
+
+TEST_F(Control, FirmwareEventsAndResume)
+{
+    const Lines wait = {"wait 3000"};
+    // {power broadcast with lParam 1 (else a firmware event), wParam, service, ocWanted, ocSupported before,
+    //  first replies, System queries in order, effects, ocSupported after, AP item 6 after}
+    using Case =
+        std::tuple<bool, std::uintptr_t, Values, bool, bool, Replies, Lines, Lines, bool, std::int32_t>;
+    // clang-format off
+    const Case cases[] = {
+        {false, 0x60, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},
+        {false, 0x60, {2, 0, 16}, false, false, {}, {q0}, {"wait 3000", "message 0"}, true, 16},
+        {false, 0x60, {4, 0, 17}, true, true, {}, {q0}, wait, false, 16},
+        {false, 0x60, {2, 0, 17}, true, true, {fail}, {q0}, wait, false, 16},  // a failed query: clear bit
+        {false, 0x160, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},  // the low byte is the code
+        {false, 0x79, {6, 1, 17}, true, true, {}, {q1}, wait, false, 16},
+        {false, 0x15D, {6, 0, 17}, true, true, {}, {q1, q0}, wait, false, 16},
+        {false, 0x5D, {2, 0, 17}, true, true, {}, {q1, q0}, wait, true, 17},
+        {false, 0x79, {2, 2, 17}, false, false, {}, {q1, q0}, wait, false, 17},
+        {false, 0x79, {6, 1, 17}, true, true, {fail, fail}, {q1, q0}, wait, true, 17},
+        {false, 0x61, {2, 1, 16}, true, true, {}, {}, {}, true, 16},
+        {false, 0x100, {2, 1, 16}, true, false, {}, {}, {}, false, 16},
+        {true, kResumeFromSuspend, {2, 0, 17}, true, true, {}, {}, {}, false, 16},
+        {true, 0x12, {2, 0, 17}, true, true, {}, {}, {}, true, 17},
+    };
+    // clang-format on
+    for (const auto& [power, wParam, values, wanted, supportedBefore, replies, queries, effects, supported,
+                      ap6After] : cases) {
+        SCOPED_TRACE(wParam);
+        Start(values, "", replies);
+        EventPolicy policy(*overclock, window);
+        overclock->ocWanted = wanted;
+        overclock->ocSupported = supportedBefore;
+        EXPECT_EQ(power ? policy.OnPowerBroadcast(wParam, 1) : policy.OnFirmwareEvent(wParam), 1);
+        EXPECT_EQ(Matching(log, "root\\WMI:Q:ORV_System"), queries);
+        EXPECT_EQ(window.effects, effects);
+        EXPECT_EQ(overclock->ocSupported, supported);
+        EXPECT_EQ(service.ap6, ap6After);
+        EXPECT_EQ(policy.OnPowerBroadcast(wParam, 0), 0);  // the result follows lParam alone
+    }
+}
+
+}  // namespace

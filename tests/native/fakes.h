@@ -1,0 +1,79 @@
+// The native tests' stand-ins: a firmware service behind ORV_CallNamePipe, the stand-in driver behind a
+// fake loader and a recorded window. Firmware commands and driver calls land in one log, in order.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/window_effects.h"
+#include "gpu/driver_library.h"
+#include "standin_driver.h"
+
+using Lines = std::vector<std::string>;
+
+namespace fake_firmware {
+struct Values {
+    std::int32_t system0 = 0, system1 = 0, ap6 = 0;
+};
+inline const std::string q0 = "root\\WMI:Q:ORV_System:System:0", q1 = "root\\WMI:Q:ORV_System:System:1",
+                         ap6 = "root\\WMI:Q:ORV_AP:AP:6", set = "root\\WMI:S:ORV_AP:AP:6:";
+// These commands are served as the real service does, unless `script` holds the next reply (nullopt: the
+// exchange fails). A request that is not 80 zero-padded bytes with room for an 800-byte reply fails, as
+// does any other command.
+inline Values service;
+inline std::deque<std::optional<std::string>> script;
+inline Lines log;
+using Replies = std::vector<std::optional<std::string>>;
+inline const std::optional<std::string> fail;
+inline void Reset(Values values = {}, const Replies& replies = {})
+{
+    service = values;
+    script.assign(replies.begin(), replies.end());
+    log.clear();
+}
+}  // namespace fake_firmware
+
+class FakeDriverLibrary : public DriverLibrary {
+public:
+    explicit FakeDriverLibrary(const std::string& plan = "")
+    {
+        standin_driver::Install(StandInPlan::Parse(plan, nullptr).value(),
+                                [](const std::string& line) { fake_firmware::log.push_back(line); });
+    }
+    void* Load() override { return loadFails ? nullptr : (++loaded, this); }
+    void* Symbol(void* module, const char* name) override
+    {
+        const bool found = module == this && !exportMissing && std::string(name) == "nvapi_QueryInterface";
+        return found ? reinterpret_cast<void*>(&standin_driver::QueryInterface) : nullptr;
+    }
+    void Unload(void* module) override { loaded -= module == this ? 1 : 0; }
+    bool loadFails = false, exportMissing = false;
+    int loaded = 0;  // loads minus unloads
+};
+
+class RecordedWindow : public WindowEffects {
+public:
+    void BlockingWait(std::uint32_t ms) override { effects.push_back("wait " + std::to_string(ms)); }
+    void ShowOverclockOptionMessage() override { effects.push_back("message " + std::to_string(*supported)); }
+    void EnableModeControls(bool on) override { effects.push_back("controls " + std::to_string(on)); }
+    void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
+    int OverclockRadioState() override { return radio; }
+    void EndModalLoop() override { effects.push_back("end"); }
+    Lines effects;
+    int radio = 1;
+    const bool* supported = nullptr;  // ocSupported, shown with the message
+};
+
+// The lines that start with the prefix, or with keep false, the others.
+inline Lines Matching(const Lines& lines, const std::string& prefix, bool keep = true)
+{
+    Lines found;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                 [&](const std::string& line) { return (line.rfind(prefix, 0) == 0) == keep; });
+    return found;
+}
