@@ -1,7 +1,4 @@
-// A library that is not the driver: it lacks nvapi_QueryInterface. Tests install it under the
-// driver's name.
-#include <windows.h>
-
+// Not the driver, since it lacks nvapi_QueryInterface; tests install it under the driver's name.
 extern "C" __declspec(dllexport) int standin_without_query_interface()
 {
     return 0;

@@ -4,20 +4,12 @@
 
 #include "simulator_process.h"
 
-namespace {
-
+// Spelled out here rather than taken from the product, so that a wrong name there shows.
 #ifdef _WIN64
-constexpr wchar_t kDriverFileName[] = L"nvapi64.dll";
+static constexpr wchar_t kDriverFileName[] = L"nvapi64.dll";
 #else
-constexpr wchar_t kDriverFileName[] = L"nvapi.dll";
+static constexpr wchar_t kDriverFileName[] = L"nvapi.dll";
 #endif
-
-}  // namespace
-
-std::wstring StandInBuiltPath(const wchar_t* fileName)
-{
-    return ProgramDirectory() + L"\\..\\standin\\" + fileName;
-}
 
 std::wstring SystemDriverPath()
 {
@@ -26,16 +18,14 @@ std::wstring SystemDriverPath()
     return std::wstring(directory) + L"\\" + kDriverFileName;
 }
 
-bool InstallDriverLibrary(const wchar_t* builtFileName)
+std::wstring StandInBuiltPath(const wchar_t* fileName)
 {
-    const std::wstring source = StandInBuiltPath(builtFileName != nullptr ? builtFileName : kDriverFileName);
-    // A library this process has loaded cannot be overwritten; the same bytes are as good as a copy.
-    return CopyFileW(source.c_str(), SystemDriverPath().c_str(), FALSE) != FALSE ||
-           ReadFileText(source) == ReadFileText(SystemDriverPath());
+    return ProgramDirectory() + L"\\..\\standin\\" + (fileName != nullptr ? fileName : kDriverFileName);
 }
 
-bool RemoveDriverLibrary()
+bool InstallDriverLibrary(const wchar_t* builtFileName)
 {
-    DeleteFileW(SystemDriverPath().c_str());
-    return GetFileAttributesW(SystemDriverPath().c_str()) == INVALID_FILE_ATTRIBUTES;
+    // A library this process holds cannot be overwritten; the only one it keeps is the stand-in driver.
+    return CopyFileW(StandInBuiltPath(builtFileName).c_str(), SystemDriverPath().c_str(), FALSE) ||
+           (builtFileName == nullptr && GetModuleHandleW(kDriverFileName) != nullptr);
 }

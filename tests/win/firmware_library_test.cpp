@@ -1,0 +1,164 @@
+// The firmware library against the firmware service simulator: the settings exchange, how the service's
+// pipes are opened (for identification only, never waiting for a pipe that is not there, waiting for a busy
+// one), and the events, whose subscription is made again when the service comes late or comes back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "firmware/orv_call_name_pipe.h"
+#include "firmware/orv_wmi_acpi.h"
+#include "firmware/pipe_client.h"
+#include "firmware/settings_channel.h"
+#include "message_pump.h"
+#include "simulator_process.h"
+
+namespace {
+
+std::vector<DWORD> g_openFlags;
+
+HANDLE WINAPI RecordOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                         DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    g_openFlags.push_back(flags);
+    return CreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+TEST(CallNamePipe, OnlyAWholeAnswerWithItsNulWithinTheBoundsIsTaken)
+{
+    struct Row {
+        const wchar_t* fault;
+        const char* command;
+        std::string reply;
+        ULONGLONG minMs = 0, maxMs = 1500;
+    };
+    const Row rows[] = {
+        {L"down", kQueryApItem6, "", 0, 300},  // no pipe: nothing to wait for
+        {L"none", kQueryApItem6, "16"},
+        {L"none", "root\\WMI:S:ORV_AP:AP:6:17", "17"},
+        {L"none", "root\\WMI:Q:ORV_AP:AP:7", ""},  // refused
+        {L"nonul 17", kQueryApItem6, ""},
+        {L"overlong 799", kQueryApItem6, std::string(799, '1')},  // with its NUL, just fits
+        {L"overlong 800", kQueryApItem6, ""},
+        {L"slow 700", kQueryApItem6, "17"},
+        {L"slow 4000", kQueryApItem6, "", 1900, 3500},
+        {L"hang", kQueryApItem6, "", 1900, 3500},
+    };
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.Start());
+    g_openPipe = &RecordOpen;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        ASSERT_EQ(simulator.Ctl(std::wstring(L"fault ") + row.fault), "ok");
+        char request[kRequestSize] = {};
+        std::strcpy(request, row.command);
+        char reply[kReplySize];
+        std::memset(reply, 'X', sizeof(reply));  // stale bytes, as in a buffer never cleared
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize), row.reply.empty() ? 0 : 1);
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        EXPECT_EQ(std::string(reply, strnlen(reply, sizeof(reply))), row.reply);
+        EXPECT_TRUE(elapsed >= row.minMs && elapsed < row.maxMs) << elapsed << " ms";
+    }
+    g_openPipe = &CreateFileW;
+    // The service may identify the user but never act as the user.
+    for (const DWORD flags : g_openFlags)
+        EXPECT_EQ(flags, FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION);
+}
+
+TEST(PipeOpening, ABusyPipeIsWaitedForUntilAnInstanceIsFree)
+{
+    const wchar_t name[] = L"\\\\.\\pipe\\tendral-test-busy";
+    UniqueHandle server(CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE, 1, 0, 0, 0, nullptr));
+    UniqueHandle other(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(server && other);
+    // The other client lets the only instance go after a moment, and the server listens again.
+    std::thread freeing([&] {
+        Sleep(300);
+        DisconnectNamedPipe(server.Get());
+        ConnectNamedPipe(server.Get(), nullptr);
+    });
+    EXPECT_TRUE(PipeClient::Connect(name, GetTickCount64() + 3000, nullptr));
+    // Should the client have given up, another must take the instance for the server to go on.
+    WaitNamedPipeW(name, 1000);
+    CloseHandle(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    freeing.join();
+}
+
+using Posted = std::vector<std::tuple<HWND, UINT, WPARAM>>;
+
+bool Subscribe(CORVWmiAcpi& firmware, const wchar_t* query = L"Select * from ORV_Event")
+{
+    char buffer[260] = {};
+    return firmware.ORVWMIEvent(query, buffer, L"root\\wmi", L"WQL");
+}
+
+// The library's messages that arrived within the time, in order.
+Posted PostedWithin(DWORD ms)
+{
+    Sleep(ms);
+    Posted posted;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_FIRMWARE_EVENT, WM_FIRMWARE_RESUBSCRIBED, PM_REMOVE))
+        posted.emplace_back(msg.hwnd, msg.message, msg.wParam);
+    return posted;
+}
+
+TEST(FirmwareEvents, EachEventIsPostedWithItsCodeOnceToEveryRegisteredWindowWhileTheObjectLives)
+{
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.Start());
+    MessageWindow first;
+    MessageWindow second;
+    {
+        CORVWmiAcpi firmware;
+        {
+            CORVWmiAcpi registered;
+            MessageWindow gone;
+            registered.AddHWND(gone.Get());
+            registered.AddHWND(first.Get());
+            registered.AddHWND(second.Get());
+            registered.AddHWND(first.Get());
+            firmware = registered;
+        }
+        EXPECT_FALSE(Subscribe(firmware, L"Select * from Other_Event"));
+        ASSERT_TRUE(Subscribe(firmware));
+        Posted expected;
+        for (const unsigned code : {0x60u, 0x160u, 0xFFFFFFFFu}) {
+            ASSERT_EQ(simulator.Ctl(L"event " + std::to_wstring(code)), "ok 1");
+            expected.emplace_back(first.Get(), WM_FIRMWARE_EVENT, code);
+            expected.emplace_back(second.Get(), WM_FIRMWARE_EVENT, code);
+        }
+        // Nothing else: no second post to a window registered twice, and no news of the first subscription.
+        EXPECT_EQ(PostedWithin(500), expected);
+    }
+    simulator.Ctl(L"event 96");
+    EXPECT_EQ(PostedWithin(300), Posted{});
+}
+
+TEST(FirmwareEvents, ASubscriptionMadeAgainIsReportedOnceAndEventsFlowAgain)
+{
+    SimulatorProcess simulator;
+    MessageWindow window;
+    CORVWmiAcpi firmware;
+    firmware.AddHWND(window.Get());
+    // Without the service a subscription fails at once, and so does the end of a listener waiting for it.
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(Subscribe(firmware));
+    Sleep(2000);  // the listener now waits between its third and fourth attempts
+    EXPECT_FALSE(Subscribe(firmware));
+    EXPECT_LT(GetTickCount64() - start, 3000u);
+    for (const char* way : {"the service comes late", "the service restarts"}) {
+        SCOPED_TRACE(way);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start());
+        ASSERT_TRUE(WaitForMessage(window.Get(), WM_FIRMWARE_RESUBSCRIBED, 8000));
+        ASSERT_EQ(simulator.Ctl(L"event 121"), "ok 1");
+        EXPECT_EQ(PostedWithin(500), (Posted{{window.Get(), WM_FIRMWARE_EVENT, 121}}));
+    }
+}
+
+}  // namespace
