@@ -45,39 +45,19 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         bool icon;
         std::vector<Pixel> pixels;
     } looks[] = {
-        {"flat: a band as wide as the entry is high",
-         CMenuXP::kStyleFlat,
-         0,
-         false,
+        // clang-format off
+        {"flat: a band as wide as the entry is high", CMenuXP::kStyleFlat, 0, false,
          {{11, 11, kBand}, {29, 20, kBand}, {30, 20, kBackground}, {140, 12, kBackground}}},
-        {"flat checked, no icon: a black check mark from (16, 16) in a framed square",
-         CMenuXP::kStyleFlat,
-         ODS_CHECKED,
-         false,
-         {{10, 20, kBlack},
-          {29, 20, kBlack},
-          {80, 10, kBackground},
-          {16, 19, kBlack},
-          {16, 21, kBlack},
-          {18, 21, kBlack},
-          {22, 17, kBlack},
-          {15, 19, kSelection},
-          {23, 16, kSelection}}},
-        {"flat checked: only the icon square framed",
-         CMenuXP::kStyleFlat,
-         ODS_CHECKED,
-         true,
+        {"flat checked, no icon: a black check mark from (16, 16) in a framed square", CMenuXP::kStyleFlat,
+         ODS_CHECKED, false, {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {16, 19, kBlack},
+         {16, 21, kBlack}, {18, 21, kBlack}, {22, 17, kBlack}, {15, 19, kSelection}, {23, 16, kSelection}}},
+        {"flat checked: only the icon square framed", CMenuXP::kStyleFlat, ODS_CHECKED, true,
          {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {11, 11, kSelection}}},
-        {"3D checked: a sunken highlighted square",
-         CMenuXP::kStyle3D,
-         ODS_CHECKED,
-         true,
+        {"3D checked: a sunken highlighted square", CMenuXP::kStyle3D, ODS_CHECKED, true,
          {{10, 10, kShadow}, {29, 29, kLight}, {11, 11, kLight}, {140, 12, kBackground}}},
-        {"3D checked, no icon: the check mark",
-         CMenuXP::kStyle3D,
-         ODS_CHECKED,
-         false,
+        {"3D checked, no icon: the check mark", CMenuXP::kStyle3D, ODS_CHECKED, false,
          {{16, 19, kBlack}, {22, 17, kBlack}, {15, 19, kLight}}},
+        // clang-format on
     };
     DibCanvas canvas(160, 40);
     for (const auto& look : looks) {
@@ -89,9 +69,8 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         menu.m_clrIconBand = kBand;
         CMenuXPText item(300, L"Enable", look.icon ? NewIcon() : nullptr);
         canvas.Fill(kUntouched);
-        DRAWITEMSTRUCT draw{ODT_MENU,       0,          300,
-                            ODA_DRAWENTIRE, look.state, reinterpret_cast<HWND>(menu.m_hMenu),
-                            canvas.Dc(),    kEntry,     reinterpret_cast<ULONG_PTR>(&item)};
+        const auto data = reinterpret_cast<ULONG_PTR>(&item);
+        DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), kEntry, data};
         menu.DrawItem(&draw);
         for (const Pixel& p : look.pixels) {
             EXPECT_EQ(canvas.Pixel(p.x, p.y), p.colour) << look.name << " at " << p.x << "," << p.y;
@@ -240,9 +219,9 @@ TEST(MenuXPLeaks, AThousandRoundsOfTheTrayMenuDeleteWhatTheyMake)
     const std::uint64_t deleted = GdiTally::DeletedCount();
     constexpr int kRounds = 1000;
     for (int round = 0; round < kRounds; ++round) {
+        // Each entry selected in turn, and none.
         CMenuXP& menu = *menus[round % std::size(menus)];
-        PaintMenu(menu, LayOutMenu(menu), canvas.Dc(),
-                  round % 8 - 1);  // each entry selected in turn, and none
+        PaintMenu(menu, LayOutMenu(menu), canvas.Dc(), round % 8 - 1);
     }
     const std::uint64_t made = GdiTally::CreatedCount() - created;
     // At least a font per text entry measured, and a brush per entry painted, in every round.
