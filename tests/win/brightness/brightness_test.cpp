@@ -324,24 +324,28 @@ TEST(EventSink, QueryInterfaceAcceptsExactlyTheTwoIdentities)
 
 TEST(EventSink, CountStaysExactUnderConcurrentUseAndTheLastReleaseDeletes)
 {
+    constexpr int kThreads = 2, kRounds = 1000000;
     std::atomic<HWND> target{nullptr};
     EventSink* sink = NewSink(target);
-    std::atomic<bool> go{false};  // all start together, so that their calls overlap
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i) {
-        threads.emplace_back([&] {
-            while (!go) {
-            }
-            for (int round = 0; round < 100000; ++round) {
-                sink->AddRef();
-                sink->Release();
-            }
-        });
-    }
-    go = true;
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    const auto onThreads = [&](ULONG (STDMETHODCALLTYPE EventSink::*call)()) {
+        std::atomic<int> ready{0};  // all start together, so that their calls overlap
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kThreads; ++i) {
+            threads.emplace_back([&] {
+                for (++ready; ready < kThreads;) {
+                }
+                for (int round = 0; round < kRounds; ++round) {
+                    (sink->*call)();
+                }
+            });
+        }
+        for (auto& thread : threads) {
+            thread.join();
+        }
+    };
+    onThreads(&EventSink::AddRef);
+    ASSERT_EQ(CountOf(sink), 1u + kThreads * kRounds);  // else the releases would delete it too early
+    onThreads(&EventSink::Release);
     g_watched = sink;
     g_watchedDeleted = false;
     EXPECT_EQ(CountOf(sink), 1u);
