@@ -324,7 +324,7 @@ TEST(EventSink, QueryInterfaceAcceptsExactlyTheTwoIdentities)
 
 TEST(EventSink, CountStaysExactUnderConcurrentUseAndTheLastReleaseDeletes)
 {
-    constexpr int kThreads = 2, kRounds = 1000000;
+    constexpr int kThreads = 4, kRounds = 2000000;
     std::atomic<HWND> target{nullptr};
     EventSink* sink = NewSink(target);
     const auto onThreads = [&](ULONG (STDMETHODCALLTYPE EventSink::*call)()) {
