@@ -1,0 +1,232 @@
+// The menu engine where the pictures of the gallery check cannot show it: checked entries, the icon
+// band, requests that are not its own, measuring, who frees which item and submenu, and the GDI
+// objects of many rounds.
+#include <gtest/gtest.h>
+
+#include "menu_gallery/dib_canvas.h"
+#include "menu_gallery/menu_renderer.h"
+#include "menu_gallery/tray_menu_sample.h"
+#include "menuxp/menu_xp.h"
+#include "platform/gdi_tally.h"
+
+namespace {
+
+constexpr COLORREF kUntouched = RGB(1, 2, 3), kBackground = RGB(240, 230, 220), kBand = RGB(200, 220, 200);
+constexpr COLORREF kSelection = RGB(120, 160, 220), kText = RGB(10, 20, 30), kBlack = RGB(0, 0, 0);
+const COLORREF kShadow = GetSysColor(COLOR_BTNSHADOW), kLight = GetSysColor(COLOR_BTNHIGHLIGHT);
+constexpr RECT kEntry{10, 10, 150, 30};  // its icon square is (10, 10)-(30, 30)
+
+int CountPixels(const DibCanvas& canvas, RECT area, COLORREF colour)
+{
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            count += canvas.Pixel(x, y) == colour ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+HICON NewIcon()
+{
+    return CopyIcon(LoadIconW(nullptr, IDI_APPLICATION));
+}
+
+TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
+{
+    struct Pixel {
+        int x, y;
+        COLORREF colour;
+    };
+    const struct {
+        const char* name;
+        int style;
+        UINT state;
+        bool icon;
+        std::vector<Pixel> pixels;
+    } looks[] = {
+        // clang-format off
+        {"flat: a band as wide as the entry is high", CMenuXP::kStyleFlat, 0, false,
+         {{11, 11, kBand}, {29, 20, kBand}, {30, 20, kBackground}, {140, 12, kBackground}}},
+        {"flat checked, no icon: a black check mark from (16, 16) in a framed square", CMenuXP::kStyleFlat,
+         ODS_CHECKED, false, {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {16, 19, kBlack},
+         {16, 21, kBlack}, {18, 21, kBlack}, {22, 17, kBlack}, {15, 19, kSelection}, {23, 16, kSelection}}},
+        {"flat checked: only the icon square framed", CMenuXP::kStyleFlat, ODS_CHECKED, true,
+         {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {11, 11, kSelection}}},
+        {"3D checked: a sunken highlighted square", CMenuXP::kStyle3D, ODS_CHECKED, true,
+         {{10, 10, kShadow}, {29, 29, kLight}, {11, 11, kLight}, {140, 12, kBackground}}},
+        {"3D checked, no icon: the check mark", CMenuXP::kStyle3D, ODS_CHECKED, false,
+         {{16, 19, kBlack}, {22, 17, kBlack}, {15, 19, kLight}}},
+        // clang-format on
+    };
+    DibCanvas canvas(160, 40);
+    for (const auto& look : looks) {
+        CMenuXP menu;
+        menu.m_nStyle = look.style;
+        menu.m_clrBackground = kBackground;
+        menu.m_clrSelection = kSelection;
+        menu.m_clrText = kText;
+        menu.m_clrIconBand = kBand;
+        CMenuXPText item(300, L"Enable", look.icon ? NewIcon() : nullptr);
+        canvas.Fill(kUntouched);
+        const auto data = reinterpret_cast<ULONG_PTR>(&item);
+        DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), kEntry, data};
+        menu.DrawItem(&draw);
+        for (const Pixel& p : look.pixels) {
+            EXPECT_EQ(canvas.Pixel(p.x, p.y), p.colour) << look.name << " at " << p.x << "," << p.y;
+        }
+        EXPECT_GT(CountPixels(canvas, {32, 10, 134, 30}, kText), 0) << look.name;
+        EXPECT_EQ(CountPixels(canvas, {0, 0, 160, 10}, kUntouched) +
+                      CountPixels(canvas, {0, 30, 160, 40}, kUntouched),
+                  160 * 20)
+            << look.name << ": nothing outside the entry";
+    }
+}
+
+TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
+{
+    CMenuXP menu;
+    CMenuXPText item(300, L"Enable");
+    const struct {
+        void* header = nullptr;
+        DWORD notSignature = CMenuXPItem::kSignature + 1;
+    } foreign;
+    DibCanvas canvas(160, 40);
+    canvas.Fill(kUntouched);
+    for (const auto& [data, type] : {std::pair{reinterpret_cast<ULONG_PTR>(&item), UINT{ODT_BUTTON}},
+                                     {ULONG_PTR{0}, UINT{ODT_MENU}},
+                                     {reinterpret_cast<ULONG_PTR>(&foreign), UINT{ODT_MENU}}}) {
+        MEASUREITEMSTRUCT measure{type, 0, 300, 7, 7, data};
+        menu.MeasureItem(&measure);
+        EXPECT_EQ(measure.itemWidth * 100 + measure.itemHeight, 707u) << type << " " << data;
+        DRAWITEMSTRUCT draw{type, 0, 300, ODA_DRAWENTIRE, ODS_SELECTED, nullptr, canvas.Dc(), kEntry, data};
+        menu.DrawItem(&draw);
+    }
+    EXPECT_EQ(CountPixels(canvas, {0, 0, 160, 40}, kUntouched), 160 * 40);
+}
+
+// The tray menu's entries are all 16 high with the system's font (the gallery shows them); here the
+// other sizes and a font taller than the icon.
+TEST(MenuXP, AnEntryIsAsHighAsItsTextOrItsIconSizePlus4)
+{
+    for (const auto& [size, fontHeight, least, most] :
+         {std::tuple{16, 0L, 20u, 20u}, {24, 0L, 28u, 28u}, {16, -40L, 38u, 60u}}) {
+        CMenuXP menu;
+        LOGFONTW description{};
+        menu.m_fontMenu.GetLogFont(&description);
+        description.lfHeight = fontHeight != 0 ? fontHeight : description.lfHeight;
+        menu.m_fontMenu.CreateFontIndirect(&description);
+        CMenuXPText item(300, L"Exit");
+        item.m_nSize = size;
+        MEASUREITEMSTRUCT measure{ODT_MENU, 0, 300, 0, 0, reinterpret_cast<ULONG_PTR>(&item)};
+        menu.MeasureItem(&measure);
+        EXPECT_GE(measure.itemHeight, least) << size << " " << fontHeight;
+        EXPECT_LE(measure.itemHeight, most) << size << " " << fontHeight;
+    }
+}
+
+TEST(MenuXP, AnAppendedItemTakesAPendingBreakOnceAndASeparatorDropsIt)
+{
+    const std::tuple<BOOL, BOOL, bool, std::vector<UINT>> cases[] = {
+        {TRUE, FALSE, false, {MFT_OWNERDRAW | MFT_MENUBREAK, MFT_OWNERDRAW}},
+        {FALSE, TRUE, false, {MFT_OWNERDRAW | MFT_MENUBARBREAK, MFT_OWNERDRAW}},
+        {TRUE, TRUE, false, {MFT_OWNERDRAW | MFT_MENUBREAK | MFT_MENUBARBREAK, MFT_OWNERDRAW}},
+        {TRUE, TRUE, true, {MFT_OWNERDRAW | MFT_SEPARATOR, MFT_OWNERDRAW, MFT_OWNERDRAW}},
+    };
+    for (const auto& [breakRequest, barBreakRequest, separatorFirst, types] : cases) {
+        CMenuXP menu;
+        menu.Attach(CreatePopupMenu());
+        menu.m_bBreak = breakRequest;
+        menu.m_bBarBreak = barBreakRequest;
+        EXPECT_TRUE(!separatorFirst || menu.AppendSeparator());
+        EXPECT_TRUE(menu.AppendItem(std::make_unique<CMenuXPText>(300, L"Enable")));
+        EXPECT_TRUE(menu.AppendItem(std::make_unique<CMenuXPText>(301, L"Disable")));
+        std::vector<UINT> seen;
+        for (UINT position = 0; position < static_cast<UINT>(GetMenuItemCount(menu.m_hMenu)); ++position) {
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA;
+            GetMenuItemInfoW(menu.m_hMenu, position, TRUE, &info);
+            seen.push_back(info.fType);
+            EXPECT_EQ(CMenuXPItem::FromItemData(info.dwItemData)->m_nID, info.wID);
+        }
+        EXPECT_EQ(seen, types) << breakRequest << barBreakRequest << separatorFirst;
+    }
+}
+
+// Objects that count their own destruction.
+template <class Base>
+struct Counted : Base {
+    template <class... Arguments>
+    explicit Counted(int& destroyed, Arguments... arguments) : Base(arguments...), destroyed(destroyed)
+    {
+    }
+    ~Counted() override { ++destroyed; }
+    int& destroyed;
+};
+
+TEST(MenuXP, DeletingAMenuFreesItsItemsAndItsMenuXpSubmenusOnly)
+{
+    // The item, the CMenuXP submenu and its item; a plain CMenu submenu, an item in a submenu that no
+    // object holds, and an item that has no signature: these three are not the menu's.
+    int destroyed[5] = {};
+    const HICON icon = NewIcon();
+    CMenu* menu = new CMenuXP;
+    menu->Attach(CreatePopupMenu());
+    auto& xp = *static_cast<CMenuXP*>(menu);
+    xp.AppendItem(std::make_unique<Counted<CMenuXPText>>(destroyed[0], 300, L"Enable", icon));
+    xp.AppendSeparator();
+    auto* submenu = new Counted<CMenuXP>(destroyed[1]);
+    submenu->Attach(CreatePopupMenu());
+    submenu->AppendItem(std::make_unique<Counted<CMenuXPText>>(destroyed[2], 320, L"In the submenu"));
+    const HMENU submenuHandle = submenu->m_hMenu;
+    AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenuHandle), L"xp");
+    auto* plain = new Counted<CMenu>(destroyed[3]);
+    plain->Attach(CreatePopupMenu());
+    AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(plain->m_hMenu), L"plain");
+    const HMENU unheld = CreatePopupMenu();
+    auto* unheldItem = new Counted<CMenuXPText>(destroyed[4], 330, L"In a submenu held by no object");
+    AppendMenuW(unheld, MF_OWNERDRAW, 330, reinterpret_cast<LPCWSTR>(unheldItem));
+    AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(unheld), L"unheld");
+    const struct {
+        void* header = nullptr;
+        DWORD notSignature = 0;
+    } foreign;
+    AppendMenuW(menu->m_hMenu, MF_OWNERDRAW, 310, reinterpret_cast<LPCWSTR>(&foreign));
+
+    delete menu;
+    EXPECT_EQ(std::vector<int>(destroyed, destroyed + 5), (std::vector<int>{1, 1, 1, 0, 0}));
+    EXPECT_FALSE(IsMenu(submenuHandle));
+    ICONINFO info{};
+    EXPECT_FALSE(GetIconInfo(icon, &info)) << "the item's icon goes with it";
+    plain->Detach();  // its handle went with the menu's
+    delete plain;
+    delete unheldItem;
+
+    // Without a handle nothing is appended, and the item is freed at once.
+    CMenuXP noHandle;
+    EXPECT_FALSE(noHandle.AppendItem(std::make_unique<Counted<CMenuXPText>>(destroyed[0], 300, L"Enable")));
+    EXPECT_EQ(destroyed[0], 2);
+}
+
+TEST(MenuXPLeaks, AThousandRoundsOfTheTrayMenuDeleteWhatTheyMake)
+{
+    std::unique_ptr<CMenuXP> menus[] = {
+        BuildTrayMenu({true, true, CMenuXP::kStyleFlat}), BuildTrayMenu({true, false, CMenuXP::kStyleFlat}),
+        BuildTrayMenu({false, true, CMenuXP::kStyle3D}), BuildTrayMenu({false, false, CMenuXP::kStyle3D})};
+    DibCanvas canvas(200, 200);
+    const std::uint64_t created = GdiTally::CreatedCount();
+    const std::uint64_t deleted = GdiTally::DeletedCount();
+    constexpr int kRounds = 1000;
+    for (int round = 0; round < kRounds; ++round) {
+        // Each entry selected in turn, and none.
+        CMenuXP& menu = *menus[round % std::size(menus)];
+        PaintMenu(menu, LayOutMenu(menu), canvas.Dc(), round % 8 - 1);
+    }
+    const std::uint64_t made = GdiTally::CreatedCount() - created;
+    // At least a font per text entry measured, and a brush per entry painted, in every round.
+    EXPECT_GT(made, 8u * kRounds);
+    EXPECT_EQ(GdiTally::DeletedCount() - deleted, made);
+}
+
+}  // namespace
