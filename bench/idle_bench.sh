@@ -6,7 +6,7 @@ set -u
 cd "$(dirname "$0")/.."
 export E2E_BIN=$(cd "${1:-build/mingw-x86_64/bin}" && pwd) E2E_OUT=$PWD/build/idle-bench
 seconds=${2:-60}
-source tests/e2e/lib.sh
+source tools/desktop/desktop.sh
 
 switches() {  # voluntary and involuntary, summed over the program's threads
   cat /proc/"$pid"/task/*/status 2>/dev/null \

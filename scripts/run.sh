@@ -11,7 +11,7 @@ source scripts/wine-env.sh
 if tendral_runs_i686; then preset=mingw-i686; else preset=mingw-x86_64; fi
 scripts/build.sh "$preset" || exit 1
 export E2E_BIN=$PWD/build/$preset/bin E2E_OUT=$PWD/build/run
-source tests/e2e/lib.sh
+source tools/desktop/desktop.sh
 tendral_wine_prefix
 
 if [ -n "${DISPLAY:-}" ]; then

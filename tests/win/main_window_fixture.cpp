@@ -2,7 +2,6 @@
 
 #include <deque>
 
-#include "app/instance_mutex.h"
 #include "standin_install.h"
 #include "tray/about_dlg.h"
 #include "tray/tray_icon.h"
@@ -36,20 +35,6 @@ void CALLBACK RunLaterStep(HWND, UINT, UINT_PTR timer, DWORD)
     }
 }
 
-DWORD WINAPI TryInstanceMutex(void*)
-{
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName);
-    if (mutex == nullptr) {
-        return 0;  // nobody holds the name
-    }
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-        ReleaseMutex(mutex);
-    }
-    CloseHandle(mutex);
-    return wait == WAIT_OBJECT_0 ? 0 : 1;
-}
-
 }  // namespace
 
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script)
@@ -64,16 +49,6 @@ void Later(std::function<void()> step)
 {
     g_laterSteps.push_back(std::move(step));
     SetTimer(nullptr, 0, 10, RunLaterStep);
-}
-
-bool InstanceMutexIsFree()
-{
-    HANDLE thread = CreateThread(nullptr, 0, TryInstanceMutex, nullptr, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    DWORD result = 1;
-    GetExitCodeThread(thread, &result);
-    CloseHandle(thread);
-    return result == 0;
 }
 
 int ApWrites(const std::vector<std::string>& journal)

@@ -33,8 +33,6 @@ extern bool g_trayRefusesAdd;
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);
 // Runs `step` from the modal loop once the messages queued now have been handled there.
 void Later(std::function<void()> step);
-// Whether another thread could take the instance mutex now, that is whether it is free.
-bool InstanceMutexIsFree();
 // How many times the journal shows AP item 6 written.
 int ApWrites(const std::vector<std::string>& journal);
 

@@ -2,7 +2,7 @@
 
 namespace {
 
-// Dispatches messages until `take` accepts one or the time is up; true when one was taken.
+// Dispatches messages until `done` holds, `take` claims one instead, or the time is up.
 bool Pump(const std::function<bool(const MSG&)>& take, const std::function<bool()>& done, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -29,33 +29,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return Pump([](const MSG&) { return false; }, done, timeoutMs);
 }
 
-bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs, MSG* received)
+bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs)
 {
-    return Pump(
-        [&](const MSG& msg) {
-            if (msg.hwnd != window || msg.message != message) {
-                return false;
-            }
-            if (received != nullptr) {
-                *received = msg;
-            }
-            return true;
-        },
-        [] { return false; }, timeoutMs);
-}
-
-std::vector<MSG> CollectMessages(HWND window, UINT message, DWORD durationMs)
-{
-    std::vector<MSG> messages;
-    Pump(
-        [&](const MSG& msg) {
-            if (msg.hwnd == window && msg.message == message) {
-                messages.push_back(msg);
-            }
-            return false;
-        },
-        [] { return false; }, durationMs);
-    return messages;
+    return Pump([&](const MSG& msg) { return msg.hwnd == window && msg.message == message; },
+                [] { return false; }, timeoutMs);
 }
 
 MessageWindow::MessageWindow()

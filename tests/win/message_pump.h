@@ -4,14 +4,11 @@
 #include <windows.h>
 
 #include <functional>
-#include <vector>
 
 // Dispatches messages until `done` holds or the time is up; true when it held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Pumps until `message` arrives for `window` (taken, not dispatched) or the time is up.
-bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs, MSG* received = nullptr);
-// Pumps for the whole duration and returns every `message` that arrived for `window`.
-std::vector<MSG> CollectMessages(HWND window, UINT message, DWORD durationMs);
+bool WaitForMessage(HWND window, UINT message, DWORD timeoutMs);
 
 // A hidden message-only window that posted messages can be addressed to; destroyed with the object.
 class MessageWindow {

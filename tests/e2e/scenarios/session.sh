@@ -51,6 +51,8 @@ scenario_a_burst_of_events_costs_two_waits_and_one_box() {
   before=$(journal | grep -c 'System:0')
   sim_ctl event 0x60 10 >/dev/null
   expect "the request appears" probe wait-window Tendral 8000
+  expect_eq "its text" "$(probe text Tendral)" \
+    'Please turn on VGA overclock option for speeding up your graphic function.'
   sleep 4  # the second wait, for all the events that came while the first was handled
   expect_eq "one request is open" "$(probe count Tendral)" 1
   probe post Tendral 0x0111 1 0
