@@ -26,8 +26,6 @@ struct TrayCall {
 extern std::vector<TrayCall> g_trayCalls;
 // How many of the next calls the recorded shell fails, as an Explorer that is not ready does.
 extern int g_trayFailures;
-// When set, the recorded shell refuses every add, as a shell that still has the icon does.
-extern bool g_trayRefusesAdd;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);

@@ -300,15 +300,14 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
     struct Case {
         const char* name;
         int failures;
-        bool refusesAdd;
-        bool taskbarCreated;
-        std::vector<DWORD> calls;  // empty: the start-up add and two per try, for every try
+        int failuresAtTaskbarCreated;  // -1: no TaskbarCreated
+        std::vector<DWORD> calls;      // empty: the start-up add and two per try, for every try
     };
     const Case cases[] = {
-        {"ready on the second try", 3, false, false, {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_ADD}},
-        {"TaskbarCreated while trying", 1, false, true, {NIM_ADD, NIM_ADD}},
-        {"TaskbarCreated, the shell still has it", 0, true, true, {NIM_ADD, NIM_ADD, NIM_MODIFY}},
-        {"never ready", 1000, false, false, {}},
+        {"ready on the second try", 3, -1, {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_ADD}},
+        {"TaskbarCreated while trying", 1, 0, {NIM_ADD, NIM_ADD}},
+        {"TaskbarCreated, the shell still has it", 0, 1, {NIM_ADD, NIM_ADD, NIM_MODIFY}},
+        {"never ready", 1000, -1, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -321,8 +320,8 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
                     PumpUntil([] { return g_trayCalls.size() >= 3; }, TrayIcon::kRetryIntervalMs + 3000));
             }
             PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-            if (c.taskbarCreated) {
-                g_trayRefusesAdd = c.refusesAdd;
+            if (c.failuresAtTaskbarCreated >= 0) {
+                g_trayFailures = c.failuresAtTaskbarCreated;
                 SendMessageW(window, WM_TASKBARCREATED, 0, 0);
             }
             // Every tick the timer could give, and more.
@@ -341,7 +340,6 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
             EXPECT_FALSE(KillTimer(window, TrayIcon::kRetryTimerId)) << "the timer still runs";
         });
         g_trayFailures = 0;
-        g_trayRefusesAdd = false;
         ForgetRun();
     }
 }
