@@ -13,6 +13,7 @@ namespace {
 
 constexpr UINT WM_NESTED = WM_USER + 1;
 constexpr UINT kTableCommand = 500;
+const UINT kRegistrationFailed = 0;  // what RegisterWindowMessageW gives when it fails
 
 class RecordingDialog : public CDialog {
 public:
@@ -48,6 +49,7 @@ const MessageEntry RecordingDialog::kMessages[] = {
     OnMessage<&RecordingDialog::OnNested>(WM_NESTED),
     OnCommand<&RecordingDialog::OnTableCommand>(kTableCommand),
     OnWindowPos<&RecordingDialog::OnWindowPosChanging>(WM_WINDOWPOSCHANGING),
+    OnRegisteredMessage<&RecordingDialog::OnNested>(kRegistrationFailed),
 };
 
 std::span<const MessageEntry> RecordingDialog::MessageTable() const
@@ -62,7 +64,8 @@ TEST(Dialog, RoutesMessagesAndGivenCommandsThroughItsTable)
     HWND window = dialog.m_hWnd;
     dialog.log.clear();
     EXPECT_EQ(SendMessageW(window, WM_USER, 40, 2), 42);
-    SetWindowTextW(window, L"Renamed");  // the default processing gets the outer message's values
+    SendMessageW(window, WM_NULL, 0, 0);  // no entry catches it, not even a failed registration
+    SetWindowTextW(window, L"Renamed");   // the default processing gets the outer message's values
     wchar_t text[16] = {};
     GetWindowTextW(window, text, 16);
     EXPECT_STREQ(text, L"Renamed");
