@@ -53,6 +53,9 @@ menu_matches_reference() {
   [ "${differing%% *}" -le $(((right - left) * (bottom - top) / 500)) ] 2>/dev/null
 }
 
+# The number of times AP item 6 was written, as the journal shows it.
+writes() { journal | grep -c 'S:ORV_AP:AP:6:'; }
+
 # Scenario bookkeeping: expect records a failed check with its message; a scenario fails when any did.
 E2E_FAILURES=()
 expect() {

@@ -9,9 +9,6 @@ SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 16
 SETTINGS root\WMI:S:ORV_AP:AP:6:17 -> 17
 SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 17"
 
-# The number of times AP item 6 was written, as the journal shows it.
-writes() { journal | grep -c 'S:ORV_AP:AP:6:'; }
-
 scenario_starts_hidden_with_its_tray_icon() {
   sim_start
   # Sample the window's visibility from before the launch on.
