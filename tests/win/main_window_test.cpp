@@ -119,13 +119,14 @@ TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIc
 
 bool g_closedModalAboutBox = false;
 
+// Ticks until the modal box is on screen, which may take a while the first time, then closes it.
 void CALLBACK CloseModalAboutBox(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    KillTimer(nullptr, timer);
     HWND window = nullptr;
     while ((window = FindWindowExW(nullptr, window, L"#32770", L"About Tendral")) != nullptr) {
         if (window != g_aboutDialog->m_hWnd && IsWindowVisible(window)) {
             g_closedModalAboutBox = PostMessageW(window, WM_COMMAND, IDOK, 0) != FALSE;
+            KillTimer(nullptr, timer);
         }
     }
 }
