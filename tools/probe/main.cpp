@@ -155,11 +155,12 @@ int CountDialogs(const wchar_t* title)
 // the program's.
 int Run(const wchar_t* desktop, DWORD timeoutMs, const std::vector<const wchar_t*>& command)
 {
+    // Arguments are quoted only when they hold a space: installers read "/S" as a different option.
     std::wstring line;
     for (const wchar_t* part : command) {
-        line += line.empty() ? L"\"" : L" \"";
-        line += part;
-        line += L"\"";
+        const bool quote = line.empty() || *part == L'\0' || std::wcspbrk(part, L" \t") != nullptr;
+        line += line.empty() ? L"" : L" ";
+        line += quote ? std::wstring(L"\"") + part + L"\"" : std::wstring(part);
     }
     std::wstring desktopName = desktop != nullptr ? desktop : L"";
     STARTUPINFOW startup{};

@@ -1,0 +1,163 @@
+; Tendral's installer: per user, without administrator rights. scripts/package.sh builds it with
+;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DBIN_X86=dir -DBIN_X64=dir -DOUTFILE=file
+; Options: /S installs silently with the defaults; /RUN starts the program at the end of a silent
+; install too; /D=folder installs elsewhere (last on the command line, as for every NSIS installer).
+
+Unicode true
+ManifestDPIAware true
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include x64.nsh
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include Sections.nsh
+!include WinMessages.nsh
+
+!define EXE "Velkaro.exe"
+!define UNINSTALLER "uninstall.exe"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The value name under Run and StartupApproved\Run, as the Startup apps page lists it.
+!define RUN_VALUE "${PRODUCT}"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Tendral switches your NVIDIA graphics card's overclocked mode from its icon in the notification area."
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE English
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} CompanyName "${COMPANY}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} ProductName "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} ProductVersion "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} FileVersion "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} FileDescription "${PRODUCT} Setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "${COPYRIGHT}"
+
+; Ends a running copy through its window: closing it switches the overclocked mode off first, which
+; ending the process any other way would not do. Waits for the process, then aborts the install or
+; uninstall with a message if a copy is still there.
+!macro DEFINE_END_RUNNING_COPY un
+Function ${un}EndRunningCopy
+  StrCpy $4 0
+  ${Do}
+    FindWindow $0 "#32770" "Ormund"
+    ${If} $0 = 0
+      Return
+    ${EndIf}
+    ${If} $4 >= 3
+      MessageBox MB_ICONSTOP "${PRODUCT} is still running. End it with Exit in its tray menu, then try again." /SD IDOK
+      Abort
+    ${EndIf}
+    System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
+    System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"  ; SYNCHRONIZE
+    SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
+    ${If} $2 P<> 0
+      System::Call "kernel32::WaitForSingleObject(p r2, i 10000)"
+      System::Call "kernel32::CloseHandle(p r2)"
+    ${EndIf}
+    IntOp $4 $4 + 1
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_END_RUNNING_COPY ""
+!insertmacro DEFINE_END_RUNNING_COPY "un."
+
+Section "${PRODUCT}" SecProgram
+  SectionIn RO
+  SetShellVarContext current
+  Call EndRunningCopy
+  SetOutPath "$INSTDIR"
+  ; The 64-bit program on 64-bit Windows: it must load the driver's 64-bit library.
+  ${If} ${RunningX64}
+    File "${BIN_X64}\${EXE}"
+  ${Else}
+    File "${BIN_X86}\${EXE}"
+  ${EndIf}
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" Publisher "${COMPANY}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" DisplayIcon "$INSTDIR\${EXE},0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" InstallLocation "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" UninstallString '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" QuietUninstallString '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" NoModify 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" NoRepair 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" EstimatedSize $0
+SectionEnd
+
+Section "Start ${PRODUCT} when I sign in" SecSignIn
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
+SectionEnd
+
+; Without the choice, no start at sign-in is left behind, neither the Run value nor Windows' record
+; of whether the user allowed it.
+Section "-NoSignIn"
+  ${IfNot} ${SectionIsSelected} ${SecSignIn}
+    DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    DeleteRegValue HKCU "${APPROVED_KEY}" "${RUN_VALUE}"
+  ${EndIf}
+SectionEnd
+
+Function .onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ; An update keeps the earlier choice: a copy installed without the start at sign-in stays without.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" UninstallString
+  ReadRegStr $1 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ${If} $0 != ""
+  ${AndIf} $1 == ""
+    !insertmacro UnselectSection ${SecSignIn}
+  ${EndIf}
+FunctionEnd
+
+Function .onInstSuccess
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/RUN" $1
+  ${If} ${Silent}
+  ${AndIfNot} ${Errors}
+    Exec '"$INSTDIR\${EXE}"'
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  SetShellVarContext current
+  Call un.EndRunningCopy
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  DeleteRegValue HKCU "${APPROVED_KEY}" "${RUN_VALUE}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
