@@ -2,7 +2,8 @@
 # Runs every test: installs what is missing, builds all presets, then the three tiers
 #   native  the portable code with g++, plain and under AddressSanitizer + UBSan
 #   win     the Win32 code cross-built with MinGW, run under Wine
-#   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb
+#   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb, and the installer and zips
+#           that scripts/package.sh makes
 # after checking the formatting of the sources,
 # and ends with "N passed, N failed" over all tiers. Exits non-zero on any failure.
 set -uo pipefail
@@ -66,8 +67,14 @@ else
 fi
 tendral_wine_stop
 
+# The installer and the zips, which the e2e tier installs and starts.
+if ! scripts/package.sh >build/package.log 2>&1; then
+  echo "package: failed, see build/package.log"
+  count package 0 1
+fi
+
 e2e_log=build/e2e.log
-tests/e2e/run.sh "$e2e_bin" 2>&1 | tee "$e2e_log" | grep -E '^(FAIL|    )' || true
+tests/e2e/run.sh "$e2e_bin" 2>&1 | tee "$e2e_log" | grep -E '^(FAIL|SKIP|    )' || true
 e2e_summary=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$e2e_log" | tail -n 1)
 if [ -n "$e2e_summary" ]; then
   read -r _ p _ f _ <<<"$e2e_summary"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end scenarios: the real Velkaro.exe in a Wine virtual desktop on its own Xvfb display.
 # Usage: tests/e2e/run.sh BIN_DIR [PATTERN]: every scenario, or those whose name contains PATTERN.
-# Prints one line per scenario and "e2e: N passed, M failed".
+# Prints one line per scenario and "e2e: N passed, M failed, K not run"; a scenario that cannot run
+# here sets E2E_SKIP to the reason.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 export E2E_BIN=$(cd "$1" && pwd)
@@ -15,13 +16,18 @@ trap 'driver_remove; e2e_stop_desktop' EXIT
 
 passed=0
 failed=0
+skipped=0
 for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_' | grep -- "${2:-}"); do
   E2E_FAILURES=()
+  E2E_SKIP=
   driver_install  # every scenario starts with a working driver; some change or remove it
   "$scenario"
   velkaro_stop_all
   sim_stop
-  if [ ${#E2E_FAILURES[@]} -eq 0 ]; then
+  if [ -n "$E2E_SKIP" ]; then
+    skipped=$((skipped + 1))
+    echo "SKIP ${scenario#scenario_}: not run: $E2E_SKIP"
+  elif [ ${#E2E_FAILURES[@]} -eq 0 ]; then
     passed=$((passed + 1))
     echo "PASS ${scenario#scenario_}"
   else
@@ -30,5 +36,5 @@ for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_' | grep -- "$
     printf '    %s\n' "${E2E_FAILURES[@]}"
   fi
 done
-echo "e2e: $passed passed, $failed failed"
+echo "e2e: $passed passed, $failed failed, $skipped not run"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,108 @@
+# What scripts/package.sh makes, as a Windows user meets it: the installer, a sign-in, an update over
+# the running program, the uninstaller, and the portable zips. The installer is a 32-bit program.
+
+DIST=$TENDRAL_ROOT/dist
+SETUP=$DIST/Tendral-$("$TENDRAL_ROOT/scripts/version.sh")-setup.exe
+CURRENT_VERSION='HKCU\Software\Microsoft\Windows\CurrentVersion'
+UNINSTALL_KEY="$CURRENT_VERSION\\Uninstall\\Tendral"
+STANDINS=("$TENDRAL_ROOT/build/mingw-x86_64/standin/nvapi64.dll:system32/nvapi64.dll"
+  "$TENDRAL_ROOT/build/mingw-i686/standin/nvapi.dll:syswow64/nvapi.dll")
+
+# Runs a program on the desktop and waits for it. Nothing it starts may hold the script's pipes.
+on_desktop() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run "$@" </dev/null >/dev/null 2>&1; }
+
+wine_reg() { DISPLAY= "$WINE64" reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# The data of value $2 under key $1, empty when there is none.
+reg_value() { wine_reg query "$1" /v "$2" | sed -nE "s/^ +$2 +REG_[A-Z_]+ +//p"; }
+# Both programs need their driver library: the installed one is the 64-bit build, the zips hold both.
+standins() {
+  local pair
+  for pair in "${STANDINS[@]}"; do
+    if [ "$1" = install ]; then cp "${pair%%:*}" "$WINEPREFIX/drive_c/windows/${pair#*:}"; else rm -f "$WINEPREFIX/drive_c/windows/${pair#*:}"; fi
+  done
+}
+lines_since() { journal | tail -n +$(($1 + 1)); }
+
+scenario_the_installer_starts_it_at_sign_in_updates_it_and_leaves_nothing_behind() {
+  tendral_runs_i686 || { E2E_SKIP="the installer is a 32-bit program"; return; }
+  local dir unix before
+  dir="$(DISPLAY= "$WINE64" cmd.exe /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')\\Programs\\Tendral"
+  unix=$(DISPLAY= "$WINE64" winepath -u "$dir" 2>/dev/null)
+  standins install
+  sim_start 2 0 16
+
+  expect "the silent install succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
+  expect "the 64-bit program is in place" cmp "$unix/Velkaro.exe" "$TENDRAL_ROOT/build/mingw-x86_64/bin/Velkaro.exe"
+  expect "with its start-menu shortcut" test -f "$unix/../../../Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
+  expect_eq "the Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" "\"$dir\\Velkaro.exe\""
+  expect_eq "the Uninstall key" "$(wine_reg query "$UNINSTALL_KEY" | grep -v EstimatedSize | sed -nE 's/^ +//p')" \
+    "DisplayIcon    REG_SZ    $dir\\Velkaro.exe,0
+DisplayName    REG_SZ    Tendral
+DisplayVersion    REG_SZ    $("$TENDRAL_ROOT/scripts/version.sh")
+InstallLocation    REG_SZ    $dir
+NoModify    REG_DWORD    0x1
+NoRepair    REG_DWORD    0x1
+Publisher    REG_SZ    ORV
+QuietUninstallString    REG_SZ    \"$dir\\uninstall.exe\" /S
+UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
+  expect "its size in KB" test "$(($(reg_value "$UNINSTALL_KEY" EstimatedSize)))" -ge 200
+  expect_eq "a silent install starts nothing unless asked" "$(probe count Ormund)" 0
+
+  # A sign-in: wineboot runs what the Run key names.
+  on_desktop 20000 'C:\windows\system32\wineboot.exe'
+  expect "the program starts at sign-in" probe wait-window Ormund 10000
+  expect "with its tray icon" tray_slot_shows 0 yes
+  expect "and switches on" eventually 5 ap6_is 17
+
+  # The user turned the start at sign-in off, and Windows kept its own record of it: an update over the
+  # running copy keeps the choice and removes the record.
+  wine_reg delete "$CURRENT_VERSION\\Run" /v Tendral /f >/dev/null
+  wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
+  before=$(journal | wc -l)
+  expect "the update succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S /RUN
+  expect "the new copy runs" eventually 10 sh -c "grep -c '^SUBSCRIBE' '$E2E_JOURNAL' | grep -qx 2"
+  expect_eq "one instance" "$(probe count Ormund)" 1
+  expect_eq "the old copy switched off first" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
+  expect_eq "then the new one started" "$(lines_since "$before" | tail -n 6)" "UNSUBSCRIBE
+$STARTED_ON"
+  expect_eq "still no Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
+  expect_eq "no record of it" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
+
+  wine_reg add "$CURRENT_VERSION\\Run" /v Tendral /d "\"$dir\\Velkaro.exe\"" /f >/dev/null
+  wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 020000000000000000000000 /f >/dev/null
+  before=$(journal | wc -l)
+  expect "the silent uninstall starts" on_desktop 60000 "$dir\\uninstall.exe" /S
+  expect "the program is ended" probe wait-gone Ormund 10000
+  expect "its folder is removed" eventually 20 test ! -e "$unix"
+  expect_eq "through its window, which switched off" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
+  expect_eq "AP item 6" "$(ap6)" 16
+  expect "the shortcut is removed" test ! -e "$unix/../../../Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
+  expect_eq "the Run value is removed" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
+  expect_eq "Windows' record of it is removed" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
+  expect_eq "the Uninstall key is removed" "$(wine_reg query "$UNINSTALL_KEY" | grep -c REG_)" 0
+  standins remove
+}
+
+scenario_the_portable_zips_hold_the_program_and_a_readme_and_start() {
+  local arch preset dir
+  standins install
+  for arch in x64 x86; do
+    preset=$([ $arch = x64 ] && echo mingw-x86_64 || echo mingw-i686)
+    dir=$E2E_OUT/zip-$arch
+    rm -rf "$dir"
+    unzip -q "$DIST"/Tendral-*-$arch.zip -d "$dir"
+    expect_eq "[$arch] its files" "$(ls "$dir")" "README.txt
+Velkaro.exe"
+    expect "[$arch] the build of its architecture" cmp "$dir/Velkaro.exe" "$TENDRAL_ROOT/build/$preset/bin/Velkaro.exe"
+    if [ $arch = x86 ] && ! tendral_runs_i686; then
+      echo "    [x86] not started: this kernel runs no 32-bit code"
+      continue
+    fi
+    sim_start 2 0 16
+    velkaro_start "$dir/Velkaro.exe"
+    expect "[$arch] it starts" probe wait-window Ormund 10000
+    expect "[$arch] and switches on" eventually 5 ap6_is 17
+    exit_program
+  done
+  standins remove
+}
