@@ -1,5 +1,6 @@
 ; Tendral's installer: per user, without administrator rights. scripts/package.sh builds it with
-;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DBIN_X86=dir -DBIN_X64=dir -DOUTFILE=file
+;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DICON=file
+;            -DBIN_X86=dir -DBIN_X64=dir -DKB_X86=size -DKB_X64=size -DOUTFILE=file
 ; Options: /S installs silently with the defaults; /RUN starts the program at the end of a silent
 ; install too; /D=folder installs elsewhere (last on the command line, as for every NSIS installer).
 
@@ -122,8 +123,12 @@ Section "-NoSignIn"
 SectionEnd
 
 Function .onInit
+  ; The section holds both builds; the page shows the size of the one that is installed.
   ${If} ${RunningX64}
     SetRegView 64
+    SectionSetSize ${SecProgram} ${KB_X64}
+  ${Else}
+    SectionSetSize ${SecProgram} ${KB_X86}
   ${EndIf}
   ; An update keeps the earlier choice: a copy installed without the start at sign-in stays without.
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" UninstallString

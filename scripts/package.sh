@@ -19,6 +19,7 @@ rc_value() { sed -nE "s/^ *VALUE \"$1\", \"([^\"]*)\"/\1/p" resources/Velkaro.rc
 product=$(rc_value ProductName)
 company=$(rc_value CompanyName)
 copyright=$(rc_value LegalCopyright)
+kilobytes() { echo $((($(stat -c %s "$1") + 1023) / 1024)); }
 x86=build/mingw-i686/bin
 x64=build/mingw-x86_64/bin
 stage=build/package
@@ -37,6 +38,7 @@ done
 
 makensis -V2 -WX -DVERSION="$version" -DPRODUCT="$product" -DCOMPANY="$company" -DCOPYRIGHT="$copyright" \
   -DICON="$PWD/resources/velkaro.ico" -DBIN_X86="$PWD/$x86" -DBIN_X64="$PWD/$x64" \
+  -DKB_X86="$(kilobytes "$x86/Velkaro.exe")" -DKB_X64="$(kilobytes "$x64/Velkaro.exe")" \
   -DOUTFILE="$PWD/dist/$product-$version-setup.exe" packaging/tendral.nsi
 
 (cd dist && sha256sum -- *.exe *.zip >SHA256SUMS)
