@@ -58,7 +58,7 @@ scenario_tray_menu_about_shows_one_centred_box() {
     expect_eq "[$round] centred down" "$top" $((384 - (bottom - top) / 2))
     expect_eq "[$round] one box" "$(probe count "About Tendral")" 1
   done
-  expect "its version text" sh -c "'$WINE_RUN' '$E2E_BIN/probe.exe' --desktop $E2E_DESKTOP text 'About Tendral' | grep -q 'Tendral, Version 1.0.1103.2801'"
+  expect "its version text" sh -c "'$WINE_RUN' '$E2E_BIN/probe.exe' --desktop $E2E_DESKTOP text 'About Tendral' | grep -qF 'Tendral, Version $("$TENDRAL_ROOT/scripts/version.sh")'"
   screenshot "$E2E_OUT/about.png"
   exit_program
 }
