@@ -1,0 +1,91 @@
+#include "platform/dpi.h"
+
+#include "platform/window_dc.h"
+
+namespace {
+
+// A function of a system library that older systems lack: null there.
+template <class Function>
+Function SystemFunction(const wchar_t* library, const char* name)
+{
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr) {
+        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    return module != nullptr
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+
+using GetDpiForSystemFunction = UINT(WINAPI*)();
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+
+}  // namespace
+
+UINT SystemDpi()
+{
+    static const auto getDpiForSystem =
+        SystemFunction<GetDpiForSystemFunction>(L"user32.dll", "GetDpiForSystem");
+    if (getDpiForSystem != nullptr) {
+        return getDpiForSystem();
+    }
+    CWindowDC screen(nullptr);
+    const int dpi = screen.m_hDC != nullptr ? GetDeviceCaps(screen.m_hDC, LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
+
+UINT DpiForWindow(HWND window)
+{
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+    const UINT dpi = getDpiForWindow != nullptr && window != nullptr ? getDpiForWindow(window) : 0;
+    return dpi != 0 ? dpi : SystemDpi();
+}
+
+UINT DpiAtPoint(POINT point)
+{
+    static const auto getDpiForMonitor =
+        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    UINT x = 0;
+    UINT y = 0;
+    if (getDpiForMonitor != nullptr &&
+        SUCCEEDED(
+            getDpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &x, &y)) &&
+        y != 0) {
+        return y;
+    }
+    return SystemDpi();
+}
+
+int SystemMetricForDpi(int index, UINT dpi)
+{
+    static const auto getSystemMetricsForDpi =
+        SystemFunction<GetSystemMetricsForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
+    if (getSystemMetricsForDpi != nullptr) {
+        return getSystemMetricsForDpi(index, dpi);
+    }
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+}
+
+bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, UINT dpi)
+{
+    static const auto systemParametersInfoForDpi =
+        SystemFunction<SystemParametersInfoForDpiFunction>(L"user32.dll", "SystemParametersInfoForDpi");
+    metrics = NONCLIENTMETRICSW{};
+    metrics.cbSize = sizeof metrics;
+    if (systemParametersInfoForDpi != nullptr) {
+        return systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) != FALSE;
+    }
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        return false;
+    }
+    // Only the menu font is used; it is given for the system DPI.
+    metrics.lfMenuFont.lfHeight =
+        MulDiv(metrics.lfMenuFont.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+    return true;
+}

@@ -1,0 +1,19 @@
+// The DPI the program draws for. Windows 10 1607 and later tell it per window and per monitor; the
+// functions for that are looked up at run time, so that the program still starts on older systems,
+// where everything falls back to the system DPI.
+#pragma once
+
+#include <windows.h>
+
+inline constexpr UINT kDefaultDpi = 96;
+
+// The DPI that the system's metrics are given for (the primary monitor's at sign-in).
+UINT SystemDpi();
+// The DPI of the monitor the window is on.
+UINT DpiForWindow(HWND window);
+// The DPI of the monitor nearest to a point of the screen.
+UINT DpiAtPoint(POINT point);
+// GetSystemMetrics for a DPI: without GetSystemMetricsForDpi, the system DPI's value scaled.
+int SystemMetricForDpi(int index, UINT dpi);
+// The non-client metrics (fonts included) for a DPI; false when they cannot be read.
+bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, UINT dpi);
