@@ -9,6 +9,7 @@
 #include "menuxp/menu_xp_separator.h"
 #include "platform/borrowed_dc.h"
 #include "platform/brush.h"
+#include "platform/dpi.h"
 #include "platform/pen.h"
 #include "platform/scoped_colors.h"
 #include "platform/scoped_select.h"
@@ -42,13 +43,30 @@ RECT Moved(RECT rect, int dx, int dy)
     return rect;
 }
 
+// The height of what the device context paints on: the client area of its window (the menu's), or the
+// bitmap of a memory device context; the clip box when neither is known.
+int SurfaceHeight(HDC dc)
+{
+    RECT area{};
+    if (const HWND window = WindowFromDC(dc); window != nullptr && GetClientRect(window, &area)) {
+        return area.bottom;
+    }
+    BITMAP bitmap{};
+    if (const HGDIOBJ surface = GetCurrentObject(dc, OBJ_BITMAP);
+        surface != nullptr && GetObjectW(surface, sizeof bitmap, &bitmap) == sizeof bitmap &&
+        bitmap.bmHeight > 1) {
+        return bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight;
+    }
+    GetClipBox(dc, &area);
+    return area.bottom;
+}
+
 }  // namespace
 
-CMenuXP::CMenuXP()
+CMenuXP::CMenuXP(UINT dpi) : m_nDpi(dpi)
 {
     NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    const bool read = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE;
+    const bool read = NonClientMetricsForDpi(metrics, dpi);
     CreateMenuFont(m_fontMenu, read ? &metrics : nullptr);
 
     m_clrBackground = GetSysColor(COLOR_MENU);
@@ -131,6 +149,11 @@ BOOL CMenuXP::AppendSeparator()
     return TRUE;
 }
 
+int CMenuXP::Scaled(int value) const
+{
+    return menuxp::Scaled(value, static_cast<int>(m_nDpi));
+}
+
 bool CMenuXP::CreateBoldFont(CFont& bold) const
 {
     LOGFONTW description{};
@@ -152,9 +175,9 @@ void CMenuXP::MeasureItem(LPMEASUREITEMSTRUCT measureItem)
     }
     menuxp::EntrySize size;
     if (item->m_bSideBar) {
-        size = menuxp::SideBarSize(item->m_nSize);
+        size = menuxp::SideBarSize(item->m_nSize, static_cast<int>(m_nDpi));
     } else if (item->m_bSeparator) {
-        size = menuxp::SeparatorSize(GetSystemMetrics(SM_CYMENUCHECK));
+        size = menuxp::SeparatorSize(SystemMetricForDpi(SM_CYMENUCHECK, m_nDpi));
     } else {
         // Measured in bold whether or not the entry is the default one, label, TAB and shortcut alike.
         // Without DT_VCENTER: with it the computed rectangle is only half the line high, and text taller
@@ -168,9 +191,10 @@ void CMenuXP::MeasureItem(LPMEASUREITEMSTRUCT measureItem)
             DrawTextW(screen.m_hDC, item->m_strText.c_str(), static_cast<int>(item->m_strText.size()), &text,
                       DT_SINGLELINE | DT_CALCRECT);
         }
-        size = menuxp::TextEntrySize(item->m_nSize, text.right - text.left, text.bottom - text.top);
+        size = menuxp::TextEntrySize(item->m_nSize, text.right - text.left, text.bottom - text.top,
+                                     static_cast<int>(m_nDpi));
     }
-    measureItem->itemWidth = menuxp::CorrectedWidth(size.width, GetSystemMetrics(SM_CXMENUCHECK));
+    measureItem->itemWidth = menuxp::CorrectedWidth(size.width, SystemMetricForDpi(SM_CXMENUCHECK, m_nDpi));
     measureItem->itemHeight = size.height;
 }
 
@@ -188,17 +212,16 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
     const RECT r = drawItem->rcItem;
     const int h = r.bottom - r.top;
     if (item->m_bSideBar) {
-        // The bar spans the whole painted height of the menu, not its own entry's.
-        RECT clip{};
-        GetClipBox(dc.m_hDC, &clip);
-        DrawSideBar(&dc, RECT{r.left, clip.top, r.right, clip.bottom}, item->m_hIcon, item->m_strText);
+        // The bar spans the whole height of the menu, not its own entry's; the clip cuts it to what is
+        // being painted, so that a partial repaint draws the same pixels as a full one.
+        DrawSideBar(&dc, RECT{r.left, 0, r.right, SurfaceHeight(dc.m_hDC)}, item->m_hIcon, item->m_strText);
     } else if (item->m_bSeparator) {
         DrawBackground(&dc, r, false, false);
         RECT groove{r.left, r.top + (h >> 1), r.right, r.bottom};
         DrawEdge(dc.m_hDC, &groove, EDGE_ETCHED, BF_TOP);
         if (m_nStyle == kStyleFlat) {
             // The band's square is as large as a text entry's, whatever the separator's own height.
-            const int side = item->m_nSize + 4;
+            const int side = Scaled(item->m_nSize + 4);
             DrawIconBand(&dc, RECT{r.left, r.top, r.left + side, r.top + side}, false, false, false);
         }
     } else {
@@ -215,12 +238,12 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
             DrawButton(&dc, square, selected, disabled, checked);
         }
         if (item->m_hIcon != nullptr) {
-            DrawItemIcon(&dc, Shrunk(square, 2), item->m_hIcon, selected, disabled, checked);
+            DrawItemIcon(&dc, Shrunk(square, Scaled(2)), item->m_hIcon, selected, disabled, checked);
         } else if (checked) {
-            DrawCheckMark(&dc, Shrunk(square, 2), selected);
+            DrawCheckMark(&dc, Shrunk(square, Scaled(2)), selected);
         }
-        DrawItemText(&dc, RECT{r.left + h + 2, r.top, r.right - item->m_nSize, r.bottom}, item->m_strText,
-                     selected, disabled, isDefault);
+        DrawItemText(&dc, RECT{r.left + h + Scaled(2), r.top, r.right - Scaled(item->m_nSize), r.bottom},
+                     item->m_strText, selected, disabled, isDefault);
     }
 }
 
@@ -231,8 +254,10 @@ void CMenuXP::DrawBackground(CDC* dc, RECT rect, bool selected, bool disabled)
     const bool highlighted = selected && !(flat && disabled);
     PaintSolidRect(dc, rect, highlighted ? m_clrSelection : m_clrBackground);
     if (flat && selected && !disabled) {
+        // Inside the rectangle however wide the line is at the menu's DPI.
+        CPen frame(PS_INSIDEFRAME, Scaled(1), kBlack);
         ScopedSelect brush(dc->m_hDC, GetStockObject(NULL_BRUSH));
-        ScopedSelect pen(dc->m_hDC, GetStockObject(BLACK_PEN));
+        ScopedSelect pen(dc->m_hDC, frame.m_hObject);
         Rectangle(dc->m_hDC, rect.left, rect.top, rect.right, rect.bottom);
     }
 }
@@ -267,13 +292,13 @@ void CMenuXP::DrawItemIcon(CDC* dc, RECT rect, HICON icon, bool selected, bool d
     if (m_nStyle == kStyleFlat && selected && !checked) {
         // The icon rises one pixel up and left over its shadow.
         DrawIconSilhouette(dc, icon, true, rect);
-        rect = Moved(rect, -1, -1);
+        rect = Moved(rect, -Scaled(1), -Scaled(1));
     }
     DrawIconEx(dc->m_hDC, rect.left, rect.top, icon, rect.right - rect.left, rect.bottom - rect.top, 0,
                nullptr, DI_NORMAL);
 }
 
-void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect)
+void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect) const
 {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
@@ -298,7 +323,8 @@ void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const REC
     CBrush light(GetSysColor(COLOR_BTNHIGHLIGHT));
     {
         ScopedSelect brush(dc->m_hDC, (shadowOnly ? shadow : light).m_hObject);
-        BitBlt(dc->m_hDC, rect.left + 1, rect.top + 1, width, height, mask.m_hDC, 0, 0, kBrushWhereMaskBlack);
+        BitBlt(dc->m_hDC, rect.left + Scaled(1), rect.top + Scaled(1), width, height, mask.m_hDC, 0, 0,
+               kBrushWhereMaskBlack);
     }
     {
         ScopedSelect brush(dc->m_hDC, shadow.m_hObject);
@@ -308,13 +334,15 @@ void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const REC
 
 void CMenuXP::DrawCheckMark(CDC* dc, RECT rect, bool)
 {
-    const menuxp::Point origin = menuxp::CheckMarkOrigin(rect.left, rect.top, rect.right, rect.bottom);
+    const menuxp::Point origin =
+        menuxp::CheckMarkOrigin(rect.left, rect.top, rect.right, rect.bottom, static_cast<int>(m_nDpi));
     CPen pen(PS_SOLID, 1, kBlack);
     ScopedSelect selected(dc->m_hDC, pen.m_hObject);
-    for (int k = 0; k < 3; ++k) {
-        MoveToEx(dc->m_hDC, origin.x, origin.y + 3 + k, nullptr);
-        LineTo(dc->m_hDC, origin.x + 2, origin.y + 5 + k);
-        LineTo(dc->m_hDC, origin.x + 7, origin.y + k);
+    // Three one-pixel strokes at 96 DPI; at other DPIs the tick keeps its shape and its thickness.
+    for (int k = 0; k < Scaled(3); ++k) {
+        MoveToEx(dc->m_hDC, origin.x, origin.y + Scaled(3) + k, nullptr);
+        LineTo(dc->m_hDC, origin.x + Scaled(2), origin.y + Scaled(5) + k);
+        LineTo(dc->m_hDC, origin.x + Scaled(7), origin.y + k);
     }
 }
 
@@ -330,7 +358,7 @@ void CMenuXP::DrawItemText(CDC* dc, RECT rect, const std::wstring& text, bool se
     if (disabled) {
         // Grayed text sits on a light copy one pixel down and right.
         if (!selected || m_nStyle == kStyleFlat) {
-            DrawLabelText(dc, Moved(rect, 1, 1), text, m_clrSelectedText);
+            DrawLabelText(dc, Moved(rect, Scaled(1), Scaled(1)), text, m_clrSelectedText);
         }
         DrawLabelText(dc, rect, text, m_clrDisabledText);
     } else {
@@ -362,7 +390,7 @@ void CMenuXP::PaintSolidRect(CDC* dc, const RECT& rect, COLORREF color)
 
 void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
 {
-    rect.right += kSideBarOverhang;
+    rect.right += Scaled(kSideBarOverhang);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) {
@@ -378,12 +406,12 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
     }
     // Turned a quarter turn anticlockwise, so that the title runs upward from near the bottom.
     CFont font;
-    font.CreateFont(kTitleHeight, 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                    L"Arial");
+    font.CreateFont(Scaled(kTitleHeight), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                    0, L"Arial");
     ScopedSelect selected(dc->m_hDC, font.m_hObject);
     const ScopedColors colors(dc->m_hDC, kWhite);
     SetBkMode(dc->m_hDC, TRANSPARENT);
-    TextOutW(dc->m_hDC, rect.left + kTitleLeft, rect.bottom - kTitleBottom, title.c_str(),
+    TextOutW(dc->m_hDC, rect.left + Scaled(kTitleLeft), rect.bottom - Scaled(kTitleBottom), title.c_str(),
              static_cast<int>(title.size()));
 }
 

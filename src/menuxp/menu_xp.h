@@ -20,8 +20,9 @@ public:
     static constexpr int kStyle3D = 0;
     static constexpr int kStyleFlat = 2;
 
-    // Reads the menu font and the system colours; no menu handle is attached yet.
-    CMenuXP();
+    // Reads the menu font for `dpi` and the system colours; no menu handle is attached yet. Every fixed
+    // size of the look is given at 96 DPI and drawn scaled to `dpi`.
+    explicit CMenuXP(UINT dpi = 96);
     // Frees every item object and CMenuXP submenu object; the font and the menu handle go with the
     // member and the base.
     ~CMenuXP() override;
@@ -49,9 +50,9 @@ public:
     BOOL AppendSeparator();
 
     static void PaintSolidRect(CDC* dc, const RECT& rect, COLORREF color);
-    // Paints the icon's shape in the shadow colour at (left, top), over a copy one pixel down and
-    // right in the shadow colour (shadowOnly) or the highlight colour.
-    static void DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect);
+    // Paints the icon's shape in the shadow colour at (left, top), over a copy one pixel (at 96 DPI)
+    // down and right in the shadow colour (shadowOnly) or the highlight colour.
+    void DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect) const;
     // The side bar's shading, bottom colour at the bottom row; no bitmap when it cannot be made.
     static CBitmap CreateGradientBitmap(COLORREF top, COLORREF bottom, CDC* dc, int width, int height);
 
@@ -68,6 +69,7 @@ public:
     BOOL m_bBreak = FALSE;     // the next appended item opens a new column
     BOOL m_bBarBreak = FALSE;  // ... with a dividing line
     int m_nStyle = kStyleFlat;
+    const UINT m_nDpi;
 
 protected:
     // Frees the item objects of the entries and the CMenuXP objects that hold submenus. The entries
@@ -76,6 +78,8 @@ protected:
     // The system's menu font; without the metrics (null) or when that font cannot be made, a copy of
     // the default GUI font.
     static void CreateMenuFont(CFont& font, const NONCLIENTMETRICSW* metrics);
+    // A size of the 96-DPI look at the menu's DPI.
+    int Scaled(int value) const;
 
 private:
     // m_fontMenu in bold; false when there is no menu font or the bold one cannot be made.

@@ -20,6 +20,11 @@ int Channel(std::uint32_t color, int shift)
 
 }  // namespace
 
+int Scaled(int value, int dpi)
+{
+    return MulDivRound(value, dpi, kBaseDpi);
+}
+
 int MulDivRound(int number, int numerator, int denominator)
 {
     if (denominator == 0) {
@@ -43,9 +48,9 @@ std::uint32_t CorrectedWidth(std::uint32_t width, int checkWidth)
     return width + 1u - static_cast<std::uint32_t>(checkWidth);
 }
 
-EntrySize SideBarSize(int size)
+EntrySize SideBarSize(int size, int dpi)
 {
-    return {static_cast<std::uint32_t>(size), 0};
+    return {static_cast<std::uint32_t>(Scaled(size, dpi)), 0};
 }
 
 EntrySize SeparatorSize(int checkHeight)
@@ -53,16 +58,17 @@ EntrySize SeparatorSize(int checkHeight)
     return {0, static_cast<std::uint32_t>(checkHeight >> 1)};
 }
 
-EntrySize TextEntrySize(int size, int textWidth, int textHeight)
+EntrySize TextEntrySize(int size, int textWidth, int textHeight, int dpi)
 {
-    const int height = std::max(textHeight, size + kTextPadding);
-    return {static_cast<std::uint32_t>(2 * size + kTextExtra + textWidth),
+    const int height = std::max(textHeight, Scaled(size + kTextPadding, dpi));
+    return {static_cast<std::uint32_t>(Scaled(2 * size + kTextExtra, dpi) + textWidth),
             static_cast<std::uint32_t>(height)};
 }
 
-Point CheckMarkOrigin(int left, int top, int right, int bottom)
+Point CheckMarkOrigin(int left, int top, int right, int bottom, int dpi)
 {
-    return {left + (right - left - kCheckMarkSize) / 2, top + (bottom - top - kCheckMarkSize) / 2};
+    const int mark = Scaled(kCheckMarkSize, dpi);
+    return {left + (right - left - mark) / 2, top + (bottom - top - mark) / 2};
 }
 
 std::array<std::uint32_t, 256> GradientTable(std::uint32_t topColor, std::uint32_t bottomColor)

@@ -1,5 +1,6 @@
 // The menu engine's arithmetic, free of any window system: entry sizes, the check mark's place, the
-// side bar's gradient table and which table entry each row of the bar takes.
+// side bar's gradient table and which table entry each row of the bar takes. Fixed sizes are those of
+// the look at 96 DPI, scaled to the menu's DPI.
 #pragma once
 
 #include <array>
@@ -21,18 +22,24 @@ struct Point {
 // from zero; -1 when the denominator is 0 or the result does not fit in 32 bits (as MulDiv does).
 int MulDivRound(int number, int numerator, int denominator);
 
+inline constexpr int kBaseDpi = 96;
+
+// A size of the 96-DPI look at `dpi`, rounded as MulDiv rounds.
+int Scaled(int value, int dpi);
+
 // The platform widens every owner-drawn menu entry by the check-mark width less one; the measured width
 // is reduced by as much beforehand, in unsigned arithmetic, so that it wraps for entries narrower than that.
 std::uint32_t CorrectedWidth(std::uint32_t width, int checkWidth);
 
-// Entry sizes before the correction. `size` is the item's size field (16 for every item of the program).
-EntrySize SideBarSize(int size);
+// Entry sizes before the correction. `size` is the item's size field at 96 DPI (16 for every item of
+// the program); `checkHeight` is the check-mark height for the menu's DPI.
+EntrySize SideBarSize(int size, int dpi);
 EntrySize SeparatorSize(int checkHeight);
-// A text entry with the whole text measured in bold as textWidth by textHeight.
-EntrySize TextEntrySize(int size, int textWidth, int textHeight);
+// A text entry with the whole text measured in bold, in the menu's font, as textWidth by textHeight.
+EntrySize TextEntrySize(int size, int textWidth, int textHeight, int dpi);
 
-// Top-left corner of the 8 x 8 check mark centred in the rectangle.
-Point CheckMarkOrigin(int left, int top, int right, int bottom);
+// Top-left corner of the check mark (8 x 8 at 96 DPI) centred in the rectangle.
+Point CheckMarkOrigin(int left, int top, int right, int bottom, int dpi);
 
 // 256 colours from the bottom colour (entry 0) to the top colour (entry 255). Colours come in as
 // COLORREF (0x00BBGGRR) and go out as 32-bit pixels (0x00RRGGBB).

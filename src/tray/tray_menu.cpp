@@ -2,19 +2,22 @@
 
 #include <memory>
 
+#include "menuxp/menu_xp_metrics.h"
 #include "menuxp/menu_xp_side_bar.h"
 #include "menuxp/menu_xp_text.h"
+#include "platform/dpi.h"
 #include "platform/trace.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
 
 namespace {
 
-// An icon of the program's own, at the size the menu draws it; the item that gets it destroys it.
-HICON LoadMenuIcon(int id)
+// An icon of the program's own, at the size the menu draws it at its DPI; the item that gets it
+// destroys it.
+HICON LoadMenuIcon(int id, UINT dpi)
 {
-    return static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                         CMenuXPItem::kDefaultSize, CMenuXPItem::kDefaultSize, 0));
+    const int size = menuxp::Scaled(CMenuXPItem::kDefaultSize, static_cast<int>(dpi));
+    return static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
 }
 
 }  // namespace
@@ -34,18 +37,20 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
     }
 
     const int check = ocSupported ? IDI_RED_CHECK : IDI_BLACK_CHECK;
-    menu.AppendItem(
-        std::make_unique<CMenuXPText>(ID_TRAY_ENABLE, L"Enable", ocWanted ? LoadMenuIcon(check) : nullptr));
-    menu.AppendItem(
-        std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable", ocWanted ? nullptr : LoadMenuIcon(check)));
+    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_ENABLE, L"Enable",
+                                                  ocWanted ? LoadMenuIcon(check, menu.m_nDpi) : nullptr));
+    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable",
+                                                  ocWanted ? nullptr : LoadMenuIcon(check, menu.m_nDpi)));
     if (!ocSupported) {
         EnableMenuItem(menu.m_hMenu, ID_TRAY_ENABLE, MF_DISABLED | MF_GRAYED);
         EnableMenuItem(menu.m_hMenu, ID_TRAY_DISABLE, MF_DISABLED | MF_GRAYED);
     }
     menu.AppendSeparator();
-    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_ABOUT, L"About", LoadMenuIcon(IDI_RED_QUESTION)));
+    menu.AppendItem(
+        std::make_unique<CMenuXPText>(ID_TRAY_ABOUT, L"About", LoadMenuIcon(IDI_RED_QUESTION, menu.m_nDpi)));
     menu.AppendSeparator();
-    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_EXIT, L"Exit", LoadMenuIcon(IDI_RED_CROSS)));
+    menu.AppendItem(
+        std::make_unique<CMenuXPText>(ID_TRAY_EXIT, L"Exit", LoadMenuIcon(IDI_RED_CROSS, menu.m_nDpi)));
 }
 
 void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
@@ -57,7 +62,8 @@ void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
         TraceIgnoredFailure(L"taking the foreground for the tray menu");
     }
 
-    CMenuXP menu;
+    // Drawn for the monitor it opens on, whose DPI may have changed since the last click.
+    CMenuXP menu(DpiAtPoint(cursor));
     menu.Attach(CreatePopupMenu());
     ComposeTrayMenu(menu, ocSupported, ocWanted);
     menu.TrackPopupMenu(0, cursor.x, cursor.y, owner);

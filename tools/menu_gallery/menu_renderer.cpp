@@ -2,13 +2,16 @@
 
 #include <algorithm>
 
-MenuLayout LayOutMenu(CMenu& menu)
+#include "menu_gallery/dib_canvas.h"
+#include "platform/dpi.h"
+
+MenuLayout LayOutMenu(CMenu& menu, UINT dpi)
 {
     MenuLayout layout{};
-    const int checkWidth = GetSystemMetrics(SM_CXMENUCHECK);
-    int x = kMenuFrame;
-    int y = kMenuFrame;
-    int bottom = kMenuFrame;
+    const int checkWidth = SystemMetricForDpi(SM_CXMENUCHECK, dpi);
+    int x = 0;
+    int y = 0;
+    int bottom = 0;
     int columnWidth = 0;
     std::size_t columnStart = 0;
     const auto closeColumn = [&] {
@@ -29,7 +32,7 @@ MenuLayout LayOutMenu(CMenu& menu)
         if (position > 0 && (info.fType & (MFT_MENUBREAK | MFT_MENUBARBREAK)) != 0) {
             closeColumn();
             x += columnWidth + kMenuColumnGap;
-            y = kMenuFrame;
+            y = 0;
             columnWidth = 0;
             columnStart = layout.entries.size();
         }
@@ -40,19 +43,23 @@ MenuLayout LayOutMenu(CMenu& menu)
         columnWidth = std::max(columnWidth, width);
     }
     closeColumn();
-    layout.client = RECT{kMenuFrame, kMenuFrame, x + columnWidth, bottom};
-    layout.size = SIZE{layout.client.right + kMenuFrame, layout.client.bottom + kMenuFrame};
+    layout.client = SIZE{x + columnWidth, bottom};
+    layout.size = SIZE{layout.client.cx + 2 * kMenuFrame, layout.client.cy + 2 * kMenuFrame};
     return layout;
 }
 
-void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition)
+void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition, const RECT* repaint)
 {
     const RECT all{0, 0, layout.size.cx, layout.size.cy};
     FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
     FrameRect(dc, &all, GetSysColorBrush(COLOR_BTNSHADOW));
 
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, layout.client.left, layout.client.top, layout.client.right, layout.client.bottom);
+    DibCanvas client(layout.client.cx, layout.client.cy);
+    const RECT area{0, 0, layout.client.cx, layout.client.cy};
+    FillRect(client.Dc(), &area, GetSysColorBrush(COLOR_MENU));
+    if (repaint != nullptr) {
+        IntersectClipRect(client.Dc(), repaint->left, repaint->top, repaint->right, repaint->bottom);
+    }
     for (std::size_t position = 0; position < layout.entries.size(); ++position) {
         const MenuEntryLayout& entry = layout.entries[position];
         UINT state = 0;
@@ -68,10 +75,10 @@ void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPositi
         if ((entry.state & MFS_DEFAULT) != 0) {
             state |= ODS_DEFAULT;
         }
-        DRAWITEMSTRUCT draw{
-            ODT_MENU, 0,          entry.id,  ODA_DRAWENTIRE, state, reinterpret_cast<HWND>(menu.m_hMenu),
-            dc,       entry.rect, entry.data};
+        DRAWITEMSTRUCT draw{ODT_MENU,       0,          entry.id,
+                            ODA_DRAWENTIRE, state,      reinterpret_cast<HWND>(menu.m_hMenu),
+                            client.Dc(),    entry.rect, entry.data};
         menu.DrawItem(&draw);
     }
-    RestoreDC(dc, saved);
+    BitBlt(dc, kMenuFrame, kMenuFrame, layout.client.cx, layout.client.cy, client.Dc(), 0, 0, SRCCOPY);
 }

@@ -17,8 +17,8 @@ struct MenuEntryLayout {
 };
 
 struct MenuLayout {
-    std::vector<MenuEntryLayout> entries;  // by position
-    RECT client;                           // inside the frame; the clip box while entries are painted
+    std::vector<MenuEntryLayout> entries;  // by position, in client coordinates
+    SIZE client;                           // inside the frame
     SIZE size;                             // the whole menu, frame included
 };
 
@@ -27,9 +27,12 @@ struct MenuLayout {
 inline constexpr int kMenuFrame = 3;
 inline constexpr int kMenuColumnGap = 4;
 
-// Sends a measure request for every entry; the platform widens each by the check-mark width less one.
-MenuLayout LayOutMenu(CMenu& menu);
+// Sends a measure request for every entry; the platform widens each by the check-mark width (for the
+// menu's DPI) less one.
+MenuLayout LayOutMenu(CMenu& menu, UINT dpi = 96);
 
 // Paints the frame and then every entry in order, with `selectedPosition` (or none, -1) highlighted,
-// at (0, 0) of `dc`.
-void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition);
+// at (0, 0) of `dc`. The entries are painted as into the menu window's client area, a surface of the
+// client's size; `repaint` (client coordinates) limits them to that part, as a partial repaint does.
+void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition,
+               const RECT* repaint = nullptr);

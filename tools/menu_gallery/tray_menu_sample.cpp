@@ -4,7 +4,7 @@
 
 std::unique_ptr<CMenuXP> BuildTrayMenu(const TrayMenuState& state)
 {
-    auto menu = std::make_unique<CMenuXP>();
+    auto menu = std::make_unique<CMenuXP>(state.dpi);
     menu->Attach(CreatePopupMenu());
     ComposeTrayMenu(*menu, state.ocSupported, state.ocWanted);
     menu->m_nStyle = state.style;

@@ -10,6 +10,7 @@ struct TrayMenuState {
     bool ocSupported;
     bool ocWanted;
     int style;  // CMenuXP::kStyleFlat for the program's own menu
+    UINT dpi = 96;
 };
 
 // A new menu with a popup menu attached and every entry appended; positions 0 to 6.

@@ -3,6 +3,9 @@
 // objects of many rounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "menu_gallery/dib_canvas.h"
 #include "menu_gallery/menu_renderer.h"
 #include "menu_gallery/tray_menu_sample.h"
@@ -14,7 +17,8 @@ namespace {
 constexpr COLORREF kUntouched = RGB(1, 2, 3), kBackground = RGB(240, 230, 220), kBand = RGB(200, 220, 200);
 constexpr COLORREF kSelection = RGB(120, 160, 220), kText = RGB(10, 20, 30), kBlack = RGB(0, 0, 0);
 const COLORREF kShadow = GetSysColor(COLOR_BTNSHADOW), kLight = GetSysColor(COLOR_BTNHIGHLIGHT);
-constexpr RECT kEntry{10, 10, 150, 30};  // its icon square is (10, 10)-(30, 30)
+constexpr RECT kEntry{10, 10, 150, 30};     // its icon square is (10, 10)-(30, 30)
+constexpr RECT kEntry144{10, 10, 150, 40};  // the same entry at 144 DPI: 30 high
 
 int CountPixels(const DibCanvas& canvas, RECT area, COLORREF colour)
 {
@@ -44,6 +48,7 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         UINT state;
         bool icon;
         std::vector<Pixel> pixels;
+        UINT dpi = 96;
     } looks[] = {
         // clang-format off
         {"flat: a band as wide as the entry is high", CMenuXP::kStyleFlat, 0, false,
@@ -57,11 +62,18 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
          {{10, 10, kShadow}, {29, 29, kLight}, {11, 11, kLight}, {140, 12, kBackground}}},
         {"3D checked, no icon: the check mark", CMenuXP::kStyle3D, ODS_CHECKED, false,
          {{16, 19, kBlack}, {22, 17, kBlack}, {15, 19, kLight}}},
+        // At 144 DPI the square is 30, shrunk by 3 for the mark, which is 12 wide from (19, 19): five
+        // strokes from (19, 24) down to (22, 27) and up to (30, 19), exclusive; the frame 2 wide.
+        {"flat checked at 144 DPI: the band, the frame and the mark scaled", CMenuXP::kStyleFlat, ODS_CHECKED,
+         false, {{10, 25, kBlack}, {11, 25, kBlack}, {12, 25, kSelection}, {39, 25, kBlack}, {40, 25, kBackground},
+         {19, 24, kBlack}, {19, 28, kBlack}, {22, 27, kBlack}, {22, 31, kBlack}, {29, 20, kBlack},
+         {19, 23, kSelection}, {22, 32, kSelection}, {30, 19, kSelection}}, 144},
         // clang-format on
     };
-    DibCanvas canvas(160, 40);
+    DibCanvas canvas(160, 50);
     for (const auto& look : looks) {
-        CMenuXP menu;
+        CMenuXP menu(look.dpi);
+        const RECT entry = look.dpi == 96 ? kEntry : kEntry144;
         menu.m_nStyle = look.style;
         menu.m_clrBackground = kBackground;
         menu.m_clrSelection = kSelection;
@@ -70,17 +82,53 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         CMenuXPText item(300, L"Enable", look.icon ? NewIcon() : nullptr);
         canvas.Fill(kUntouched);
         const auto data = reinterpret_cast<ULONG_PTR>(&item);
-        DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), kEntry, data};
+        DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), entry, data};
         menu.DrawItem(&draw);
         for (const Pixel& p : look.pixels) {
             EXPECT_EQ(canvas.Pixel(p.x, p.y), p.colour) << look.name << " at " << p.x << "," << p.y;
         }
-        EXPECT_GT(CountPixels(canvas, {32, 10, 134, 30}, kText), 0) << look.name;
+        EXPECT_GT(CountPixels(canvas, {entry.bottom + 2, 10, 134, entry.bottom}, kText), 0) << look.name;
         EXPECT_EQ(CountPixels(canvas, {0, 0, 160, 10}, kUntouched) +
-                      CountPixels(canvas, {0, 30, 160, 40}, kUntouched),
-                  160 * 20)
+                      CountPixels(canvas, {0, entry.bottom, 160, 50}, kUntouched),
+                  160 * (50 - entry.bottom + 10))
             << look.name << ": nothing outside the entry";
     }
+}
+
+// The side bar is painted from the menu's whole height and cut by the clip: a repaint of the lower half
+// paints what a full paint does there. Its title, scaled with the DPI, keeps its scaled distance from
+// the bottom.
+TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
+{
+    int titleBottom[2] = {}, titleWidth[2] = {};
+    for (const UINT dpi : {96u, 144u}) {
+        const auto menu = BuildTrayMenu({true, true, CMenuXP::kStyleFlat, dpi});
+        const MenuLayout layout = LayOutMenu(*menu, dpi);
+        const RECT bar = layout.entries[0].rect;
+        const RECT lowerHalf{0, layout.client.cy / 2, layout.client.cx, layout.client.cy};
+        DibCanvas full(layout.size.cx, layout.size.cy), part(layout.size.cx, layout.size.cy);
+        PaintMenu(*menu, layout, full.Dc(), -1);
+        PaintMenu(*menu, layout, part.Dc(), -1, &lowerHalf);
+        int differing = 0, white = 0;
+        RECT title{INT_MAX, 0, 0, 0};
+        for (int y = kMenuFrame + lowerHalf.top; y < kMenuFrame + lowerHalf.bottom; ++y) {
+            for (int x = kMenuFrame + bar.left; x < kMenuFrame + bar.right; ++x) {
+                differing += full.Pixel(x, y) != part.Pixel(x, y) ? 1 : 0;
+                if (full.Pixel(x, y) == RGB(255, 255, 255)) {
+                    ++white;
+                    title = {std::min<LONG>(title.left, x), 0, std::max<LONG>(title.right, x + 1),
+                             std::max<LONG>(title.bottom, y + 1)};
+                }
+            }
+        }
+        EXPECT_EQ(differing, 0) << dpi;
+        EXPECT_GT(white, 0) << dpi;
+        titleBottom[dpi / 144] = kMenuFrame + layout.client.cy - title.bottom;
+        titleWidth[dpi / 144] = title.right - title.left;
+    }
+    // The letters' own shapes and rounding allow a pixel.
+    EXPECT_NEAR(titleBottom[1], titleBottom[0] * 3 / 2, 1);
+    EXPECT_NEAR(titleWidth[1], titleWidth[0] * 3 / 2, 1);
 }
 
 TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
