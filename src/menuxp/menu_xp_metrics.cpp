@@ -50,7 +50,7 @@ std::uint32_t CorrectedWidth(std::uint32_t width, int checkWidth)
 
 EntrySize SideBarSize(int size, int dpi)
 {
-    return {static_cast<std::uint32_t>(Scaled(size, dpi)), 0};
+    return {static_cast<std::uint32_t>(Scaled(size, dpi)), 1};
 }
 
 EntrySize SeparatorSize(int checkHeight)

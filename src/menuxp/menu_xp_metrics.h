@@ -33,6 +33,9 @@ std::uint32_t CorrectedWidth(std::uint32_t width, int checkWidth);
 
 // Entry sizes before the correction. `size` is the item's size field at 96 DPI (16 for every item of
 // the program); `checkHeight` is the check-mark height for the menu's DPI.
+// The side bar's own entry is one pixel high: its column is as high as the longest one anyway, and
+// painting takes the bar's height from the menu, but some menu windows (Wine's) never ask an entry of
+// no height to paint itself.
 EntrySize SideBarSize(int size, int dpi);
 EntrySize SeparatorSize(int checkHeight);
 // A text entry with the whole text measured in bold, in the menu's font, as textWidth by textHeight.

@@ -21,7 +21,7 @@ TEST(MenuXPMetrics, Arithmetic)
         {MulDivRound(-3, -1, 2), 2}, {MulDivRound(-225, 128, 255), -113}, {MulDivRound(7, 3, 0), -1},
         {MulDivRound(INT_MAX, 2, 1), -1}, {MulDivRound(INT_MAX, 2, 2), INT_MAX},
         {MulDivRound(65536, 65536, 65536), 65536},
-        {SideBarSize(16, 96).width, 16}, {SideBarSize(16, 96).height, 0}, {SeparatorSize(13).height, 6},
+        {SideBarSize(16, 96).width, 16}, {SideBarSize(16, 96).height, 1}, {SeparatorSize(13).height, 6},
         {SeparatorSize(14).height, 7}, {SeparatorSize(14).width, 0}, {TextEntrySize(16, 50, 13, 96).width, 94},
         {TextEntrySize(16, 50, 13, 96).height, 20}, {TextEntrySize(16, 50, 21, 96).height, 21},
         {TextEntrySize(24, 10, 13, 96).width, 70}, {TextEntrySize(24, 10, 13, 96).height, 28},
