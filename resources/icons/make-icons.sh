@@ -22,9 +22,11 @@ icon() {
   convert "${images[@]}" -define icon:format=bmp "../$name.ico"
 }
 
-icon velkaro gauge.svg "64 32 16" gauge-16.svg
-icon check_red check-red.svg "32 16"
-icon check_black check-black.svg "32 16"
-icon question question.svg "32 16"
-icon cross cross.svg "32 16"
+# 20 and 24 are the small icon (16) at 125 % and 150 % scale, 40 and 48 the large one (32): a screen at
+# those scales gets a drawing of its own size instead of a stretched one.
+icon velkaro gauge.svg "64 48 40 32 24 20 16" gauge-16.svg
+icon check_red check-red.svg "48 40 32 24 20 16"
+icon check_black check-black.svg "48 40 32 24 20 16"
+icon question question.svg "48 40 32 24 20 16"
+icon cross cross.svg "48 40 32 24 20 16"
 echo "make-icons: wrote $(cd .. && ls *.ico | tr '\n' ' ')"
