@@ -9,6 +9,7 @@
 #include "brightness/brightness_watcher.h"
 #include "gpu/gpu_check.h"
 #include "gpu/system_driver_library.h"
+#include "platform/dpi.h"
 #include "platform/trace.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
@@ -50,6 +51,9 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
     OnMessage<&CVelkaroDlg::OnTrayMenuClosed>(WM_TRAYMENU_CLOSED),
     OnRegisteredMessage<&CVelkaroDlg::OnTaskbarCreated>(WM_TASKBARCREATED),
     OnMessage<&CVelkaroDlg::OnTimer>(WM_TIMER),
+    OnMessage<&CVelkaroDlg::OnDpiChanged>(WM_DPICHANGED),
+    OnMessage<&CVelkaroDlg::OnDisplaySettingsChanged>(WM_SETTINGCHANGE),
+    OnMessage<&CVelkaroDlg::OnDisplaySettingsChanged>(WM_DISPLAYCHANGE),
     OnMessage<&CVelkaroDlg::OnFirmwareEvent>(WM_FIRMWARE_EVENT),
     OnMessage<&CVelkaroDlg::OnFirmwareResubscribed>(WM_FIRMWARE_RESUBSCRIBED),
     OnMessage<&CVelkaroDlg::OnPowerBroadcast>(WM_POWERBROADCAST),
@@ -100,7 +104,7 @@ BOOL CVelkaroDlg::OnInitDialog()
     }
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
-    m_trayIcon.Add(m_hWnd, m_hIcon);
+    m_trayIcon.Add(m_hWnd, IDR_MAINFRAME);
     g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
     StartBrightnessWatcher();
@@ -267,6 +271,24 @@ LRESULT CVelkaroDlg::OnTaskbarCreated()
 LRESULT CVelkaroDlg::OnTimer(WPARAM timerId, LPARAM)
 {
     return m_trayIcon.OnTimer(timerId) ? 0 : Default();
+}
+
+// The window moved to a monitor of another scale, or the scale changed. The dialog manager still gets
+// the message: it rescales the dialog.
+LRESULT CVelkaroDlg::OnDpiChanged(WPARAM dpi, LPARAM)
+{
+    const LRESULT result = Default();
+    m_trayIcon.OnDpiChanged(LOWORD(dpi));
+    return result;
+}
+
+// The small-icon size also changes without WM_DPICHANGED: with the icon metrics (a settings change),
+// and on systems without per-monitor scaling with the display's. The dialog manager still gets both.
+LRESULT CVelkaroDlg::OnDisplaySettingsChanged()
+{
+    const LRESULT result = Default();
+    m_trayIcon.OnDpiChanged(DpiForWindow(m_hWnd));
+    return result;
 }
 
 LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM eventCode, LPARAM)

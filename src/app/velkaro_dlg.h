@@ -25,7 +25,7 @@ public:
 
     BOOL OnInitDialog() override;
 
-    HICON m_hIcon;
+    HICON m_hIcon;  // shared, at the system's icon size: the window icons and the minimised window
     CORVWmiAcpi m_firmware;
     TrayIcon m_trayIcon;       // the tray record, with the icon's retry
     OverclockSwitch m_switch;  // holds ocSupported and ocWanted
@@ -57,6 +57,8 @@ private:
     LRESULT OnTrayMenuClosed();
     LRESULT OnTaskbarCreated();
     LRESULT OnTimer(WPARAM timerId, LPARAM);
+    LRESULT OnDpiChanged(WPARAM dpi, LPARAM);
+    LRESULT OnDisplaySettingsChanged();
     LRESULT OnFirmwareEvent(WPARAM eventCode, LPARAM);
     LRESULT OnFirmwareResubscribed();
     LRESULT OnPowerBroadcast(WPARAM powerEvent, LPARAM data);

@@ -1,6 +1,10 @@
 #include "tray/tray_icon.h"
 
+#include <utility>
+
+#include "platform/dpi.h"
 #include "platform/trace.h"
+#include "platform/win_app.h"
 
 // The record must be the layout that ends with the balloon icon handle, whatever the headers' default.
 static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976));
@@ -8,14 +12,37 @@ static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976));
 ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
 const UINT WM_TASKBARCREATED = RegisterWindowMessageW(L"TaskbarCreated");
 
-bool TrayIcon::Add(HWND window, HICON icon)
+namespace {
+
+// The shell draws the icon at the small-icon size and scales any other: an icon loaded at exactly
+// that size comes from the image drawn for it and stays sharp.
+SIZE SmallIconSize(UINT dpi)
 {
+    return {SystemMetricForDpi(SM_CXSMICON, dpi), SystemMetricForDpi(SM_CYSMICON, dpi)};
+}
+
+UniqueIcon LoadProgramIcon(int id, SIZE size)
+{
+    return UniqueIcon(static_cast<HICON>(
+        LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size.cx, size.cy, 0)));
+}
+
+}  // namespace
+
+bool TrayIcon::Add(HWND window, int iconId)
+{
+    m_iconId = iconId;
+    m_iconSize = SmallIconSize(DpiForWindow(window));
+    m_icon = LoadProgramIcon(iconId, m_iconSize);
+    if (!m_icon) {
+        TraceIgnoredFailure(L"loading the tray icon");  // the shell shows an empty slot that still works
+    }
     m_record = {};
     m_record.cbSize = sizeof(NOTIFYICONDATAW);
     m_record.hWnd = window;
     m_record.uID = kTrayIconId;
     m_record.uCallbackMessage = WM_TRAYNOTIFY;
-    m_record.hIcon = icon;
+    m_record.hIcon = m_icon.Get();
     lstrcpynW(m_record.szTip, kTrayTip, 128);
     m_record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     // An elevated program gets no messages from a lower-rights Explorer unless it lets them in.
@@ -32,6 +59,27 @@ bool TrayIcon::Add(HWND window, HICON icon)
         m_attemptsLeft = kRetryAttempts;
     }
     return false;
+}
+
+void TrayIcon::OnDpiChanged(UINT dpi)
+{
+    const SIZE size = SmallIconSize(dpi);
+    if (m_record.cbSize == 0 || (size.cx == m_iconSize.cx && size.cy == m_iconSize.cy)) {
+        return;  // never added, or the icon has the size already
+    }
+    UniqueIcon icon = LoadProgramIcon(m_iconId, size);
+    if (!icon) {
+        TraceIgnoredFailure(L"loading the tray icon for a new DPI");
+        return;
+    }
+    m_record.hIcon = icon.Get();
+    m_iconSize = size;
+    // While the retry still waits for the shell, its next add takes the new icon from the record.
+    if (!Notify(NIM_MODIFY)) {
+        TraceIgnoredFailure(L"replacing the tray icon");
+    }
+    // The icon shown until now goes only after the shell has the new one.
+    m_icon = std::move(icon);
 }
 
 bool TrayIcon::Delete()

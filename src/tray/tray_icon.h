@@ -1,12 +1,15 @@
-// The notification-area icon. It owns its record, answers the shell's TaskbarCreated, and when the
-// shell refuses the first add it tries again on a timer: at logon Explorer may not be ready, and an
-// add that failed or timed out is followed by no TaskbarCreated, so without the retry the program
-// would run on invisibly and only Task Manager could end it.
+// The notification-area icon. It owns its record and the icon it shows, kept at the small-icon size of
+// the window's DPI. It answers the shell's TaskbarCreated, and when the shell refuses the first add it
+// tries again on a timer: at logon Explorer may not be ready, and an add that failed or timed out is
+// followed by no TaskbarCreated, so without the retry the program would run on invisibly and only
+// Task Manager could end it.
 #pragma once
 
 #include <windows.h>
 
 #include <shellapi.h>
+
+#include "platform/unique_icon.h"
 
 // The icon's callback message; lParam carries the mouse message.
 inline constexpr UINT WM_TRAYNOTIFY = 0x0401;
@@ -28,8 +31,12 @@ public:
     static constexpr UINT kRetryIntervalMs = 3000;
     static constexpr int kRetryAttempts = 40;
 
-    // Fills the record for `window` and adds the icon; when the shell refuses, starts the retry.
-    bool Add(HWND window, HICON icon);
+    // Fills the record for `window` and adds the program's icon `iconId`, loaded at the small-icon size
+    // of the window's DPI; when the shell refuses, starts the retry.
+    bool Add(HWND window, int iconId);
+    // The DPI or the system's metrics changed: when the small-icon size for `dpi` differs from the
+    // icon shown, loads the icon at the new size and replaces it in the shell.
+    void OnDpiChanged(UINT dpi);
     // Stops the retry and takes the icon away.
     bool Delete();
     // Puts the icon back after the taskbar was recreated, or replaces it if the shell still has it.
@@ -45,6 +52,9 @@ private:
     void StopRetry();
 
     NOTIFYICONDATAW m_record{};
+    int m_iconId = 0;
+    UniqueIcon m_icon;  // the record's icon
+    SIZE m_iconSize{};
     HWND m_retryWindow = nullptr;
     int m_attemptsLeft = 0;
 };

@@ -15,6 +15,17 @@
 
 namespace {
 
+// The side of a square icon's picture, 0 for any other; GetIconInfo hands its bitmaps to the caller.
+int IconSide(HICON icon)
+{
+    ICONINFO info{};
+    BITMAP colour{};
+    const bool read = GetIconInfo(icon, &info) && GetObjectW(info.hbmColor, sizeof colour, &colour) != 0;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return read && colour.bmWidth == colour.bmHeight ? static_cast<int>(colour.bmWidth) : 0;
+}
+
 TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleasedAndSwitchedOff)
 {
     struct Case {
@@ -55,6 +66,7 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
             EXPECT_EQ(record.cbSize, sizeof(void*) == 4 ? 956u : 976u);
             EXPECT_STREQ(record.szTip, L"Tendral");
             EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+            EXPECT_EQ(IconSide(record.hIcon), GetSystemMetrics(SM_CXSMICON));
 
             for (HWND control : {dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd(),
                                  dialog.m_buttonOk.GetSafeHwnd()}) {
@@ -131,7 +143,7 @@ void CALLBACK CloseModalAboutBox(HWND, UINT, UINT_PTR timer, DWORD)
     }
 }
 
-TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsAndTrayCommands)
+TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
 {
     CVelkaroDlg dialog;
     RunModal(dialog, [&] {
@@ -161,7 +173,27 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsAndTrayCommands)
             EXPECT_EQ(dialog.m_switch.ocWanted, step.wanted) << step.command;
         }
         EXPECT_TRUE(IsWindowVisible(g_aboutDialog->m_hWnd));
-        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+
+        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);  // handled after the sent messages below
+
+        // The tray icon follows the scale and the icon metrics; only a new size goes to the shell.
+        const int small = GetSystemMetrics(SM_CXSMICON);
+        const std::tuple<UINT, WPARAM, int, std::size_t> scaleSteps[] = {
+            {WM_DPICHANGED, MAKEWPARAM(144, 144), 24, 2},
+            {WM_DISPLAYCHANGE, 32, small, 3},
+            {WM_DPICHANGED, MAKEWPARAM(144, 144), 24, 4},
+            {WM_SETTINGCHANGE, 0, small, 5},
+            {WM_SETTINGCHANGE, 0, small, 5},
+        };
+        RECT suggested{};
+        GetWindowRect(window, &suggested);
+        for (const auto& [message, wParam, size, calls] : scaleSteps) {
+            SendMessageW(window, message, wParam,
+                         message == WM_DPICHANGED ? reinterpret_cast<LPARAM>(&suggested) : 0);
+            ASSERT_EQ(g_trayCalls.size(), calls) << message;
+            EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_MODIFY));
+            EXPECT_EQ(IconSide(g_trayCalls.back().record.hIcon), size) << message;
+        }
     });
 }
 
