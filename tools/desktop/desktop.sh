@@ -15,10 +15,14 @@ E2E_KEEPER_PID=
 E2E_SIM_PID=
 E2E_VELKARO_PID=
 
-# Starts an own Xvfb display unless told to use the caller's, and the virtual desktop on it. The
-# desktop is kept in use by a probe that holds it, so that it survives the program's restarts.
+E2E_DPI=96
+
+# Starts an own Xvfb display unless told to use the caller's, and the virtual desktop on it, at the
+# given DPI (96 by default). The desktop is kept in use by a probe that holds it, so that it survives
+# the program's restarts.
 e2e_start_desktop() {
   local own_display=${1:-yes}
+  E2E_DPI=${2:-96}
   mkdir -p "$E2E_OUT"
   if [ "$own_display" = yes ]; then
     local n=90
@@ -29,6 +33,8 @@ e2e_start_desktop() {
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
   fi
   tendral_wine_start
+  # Wine has one DPI for all its windows, read from here when a process starts.
+  e2e_write_dpi "$E2E_DPI"
   setsid "$WINE64" explorer /desktop=$E2E_DESKTOP,$E2E_SIZE "$(winpath "$E2E_BIN/probe.exe")" hold \
     </dev/null >/dev/null 2>&1 &
   E2E_KEEPER_PID=$!
@@ -43,6 +49,8 @@ e2e_start_desktop() {
 e2e_stop_desktop() {
   velkaro_stop_all
   sim_stop
+  # The prefix is shared with the win tests, which expect 96 DPI, also after an interrupted run.
+  [ "$E2E_DPI" = 96 ] || { e2e_write_dpi 96 && E2E_DPI=96; }
   tendral_wine_stop
   [ -n "$E2E_KEEPER_PID" ] && wait "$E2E_KEEPER_PID" 2>/dev/null
   if [ -n "$E2E_XVFB_PID" ]; then
@@ -50,6 +58,10 @@ e2e_stop_desktop() {
     wait "$E2E_XVFB_PID" 2>/dev/null
   fi
   E2E_KEEPER_PID= E2E_XVFB_PID=
+}
+
+e2e_write_dpi() {
+  "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1
 }
 
 winpath() { echo "Z:${1//\//\\}"; }
@@ -155,16 +167,16 @@ eventually() {
 
 screenshot() { xwd -root -display "$DISPLAY" | convert xwd:- "$1"; }
 
-# The tray icon and its menu, driven with the mouse and the keyboard.
+# The tray icon and its menu, driven with the mouse and the keyboard. The icon's centre at 96 DPI.
 TRAY_X=1014
 TRAY_Y=758
 
-# Right-clicks the icon and, once the menu is on screen, moves the mouse off it, so that neither the
-# icon's tooltip nor a hovered entry shows in the screenshots. The pointer stays on the icon until
-# then: the program reads the cursor when it handles the button release, which under load can come
-# after a move away.
+# Right-clicks the icon (at TRAY_X, TRAY_Y unless given X and Y) and, once the menu is on screen,
+# moves the mouse off it, so that neither the icon's tooltip nor a hovered entry shows in the
+# screenshots. The pointer stays on the icon until then: the program reads the cursor when it handles
+# the button release, which under load can come after a move away.
 open_tray_menu() {
-  xdotool mousemove $TRAY_X $TRAY_Y click 3
+  xdotool mousemove "${1:-$TRAY_X}" "${2:-$TRAY_Y}" click 3
   eventually 5 probe menu-rect || return 1
   xdotool mousemove 500 300
 }
