@@ -6,6 +6,24 @@ tray_slot_colours() {
   convert "$1" -crop 16x16+$((1006 - 20 * $2))+750 +repage -format %k info:
 }
 
+# The taskbar's rectangle: left top right bottom. Its tray slots are squares as high as the taskbar.
+taskbar_rect() { probe windows | sed -n 's/.*visible 1 class "Shell_TrayWnd".* rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\)$/\1 \2 \3 \4/p'; }
+
+# Whether screenshot $1 shows the program icon's $2-pixel picture unscaled, centred in the rightmost
+# tray slot of the taskbar at $3 (left top right bottom). Wine's tray draws every icon at the
+# small-icon size, scaling a picture of any other size.
+tray_icon_is_picture() {
+  local left top right bottom side index ico=$TENDRAL_ROOT/resources/velkaro.ico
+  read -r left top right bottom <<<"$3"
+  side=$((bottom - top))
+  index=$(identify -format '%p %w\n' "$ico" | awk -v size="$2" '$2 == size { print $1 }')
+  convert "$1" -crop ${side}x${side}+$((right - side))+$top +repage "$E2E_OUT/slot.png"
+  convert -size ${side}x${side} "xc:$(convert "$E2E_OUT/slot.png" -format '%[pixel:p{0,0}]' info:)" \
+    "$ico[$index]" -gravity center -composite "$E2E_OUT/slot-expected.png"
+  # Blending rounds: a few levels, where a scaled picture differs in hundreds of pixels.
+  [ "$(compare -metric AE -fuzz 3% "$E2E_OUT/slot.png" "$E2E_OUT/slot-expected.png" null: 2>&1)" = 0 ]
+}
+
 # Polls a screenshot until tray slot $1 shows (yes) or does not show (no) an icon.
 tray_slot_shows() {
   local slot=$1 wanted=$2 shot=$E2E_OUT/tray-poll.png colours
