@@ -178,17 +178,15 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
 
         // The tray icon follows the scale and the icon metrics; only a new size goes to the shell.
         const int small = GetSystemMetrics(SM_CXSMICON);
-        const std::tuple<UINT, WPARAM, int, std::size_t> scaleSteps[] = {
-            {WM_DPICHANGED, MAKEWPARAM(144, 144), 24, 2},
-            {WM_DISPLAYCHANGE, 32, small, 3},
-            {WM_DPICHANGED, MAKEWPARAM(144, 144), 24, 4},
-            {WM_SETTINGCHANGE, 0, small, 5},
-            {WM_SETTINGCHANGE, 0, small, 5},
+        // Message, the DPI that WM_DPICHANGED carries, the icon's side, the shell calls so far.
+        const std::tuple<UINT, WORD, int, std::size_t> scaleSteps[] = {
+            {WM_DPICHANGED, 144, 24, 2},     {WM_DISPLAYCHANGE, 0, small, 3}, {WM_DPICHANGED, 144, 24, 4},
+            {WM_SETTINGCHANGE, 0, small, 5}, {WM_SETTINGCHANGE, 0, small, 5},
         };
         RECT suggested{};
         GetWindowRect(window, &suggested);
-        for (const auto& [message, wParam, size, calls] : scaleSteps) {
-            SendMessageW(window, message, wParam,
+        for (const auto& [message, dpi, size, calls] : scaleSteps) {
+            SendMessageW(window, message, MAKEWPARAM(dpi, dpi),
                          message == WM_DPICHANGED ? reinterpret_cast<LPARAM>(&suggested) : 0);
             ASSERT_EQ(g_trayCalls.size(), calls) << message;
             EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_MODIFY));
