@@ -42,7 +42,7 @@ bool TrayIcon::Add(HWND window, int iconId)
     m_record.hWnd = window;
     m_record.uID = kTrayIconId;
     m_record.uCallbackMessage = WM_TRAYNOTIFY;
-    m_record.hIcon = m_icon.Get();
+    m_record.hIcon = m_icon.get();
     lstrcpynW(m_record.szTip, kTrayTip, 128);
     m_record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     // An elevated program gets no messages from a lower-rights Explorer unless it lets them in.
@@ -72,7 +72,7 @@ void TrayIcon::OnDpiChanged(UINT dpi)
         TraceIgnoredFailure(L"loading the tray icon for a new DPI");
         return;
     }
-    m_record.hIcon = icon.Get();
+    m_record.hIcon = icon.get();
     m_iconSize = size;
     // While the retry still waits for the shell, its next add takes the new icon from the record.
     if (!Notify(NIM_MODIFY)) {

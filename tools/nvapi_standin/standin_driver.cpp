@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -212,32 +213,19 @@ void Install(const StandInPlan& plan, std::function<void(const std::string&)> lo
 
 void* NVAPI_CDECL QueryInterface(std::uint32_t interfaceId)
 {
+    const std::pair<std::uint32_t, void*> entries[] = {
+        {nvapi_id::kInitialize, reinterpret_cast<void*>(&Initialize)},
+        {nvapi_id::kEnumNvidiaDisplayHandle, reinterpret_cast<void*>(&EnumNvidiaDisplayHandle)},
+        {nvapi_id::kEnumPhysicalGPUs, reinterpret_cast<void*>(&EnumPhysicalGPUs)},
+        {nvapi_id::kEnumLogicalGPUs, reinterpret_cast<void*>(&EnumLogicalGPUs)},
+        {nvapi_id::kGpuOverclockSwitch, reinterpret_cast<void*>(&GpuOverclockSwitch)},
+        {nvapi_id::kGpuOverclockLimit, reinterpret_cast<void*>(&GpuOverclockLimit)},
+        {nvapi_id::kGpuStockClockSwitch, reinterpret_cast<void*>(&GpuStockClockSwitch)},
+    };
     void* entry = nullptr;
-    if (g_plan.missing.count(interfaceId) == 0) {
-        switch (interfaceId) {
-            case nvapi_id::kInitialize:
-                entry = reinterpret_cast<void*>(&Initialize);
-                break;
-            case nvapi_id::kEnumNvidiaDisplayHandle:
-                entry = reinterpret_cast<void*>(&EnumNvidiaDisplayHandle);
-                break;
-            case nvapi_id::kEnumPhysicalGPUs:
-                entry = reinterpret_cast<void*>(&EnumPhysicalGPUs);
-                break;
-            case nvapi_id::kEnumLogicalGPUs:
-                entry = reinterpret_cast<void*>(&EnumLogicalGPUs);
-                break;
-            case nvapi_id::kGpuOverclockSwitch:
-                entry = reinterpret_cast<void*>(&GpuOverclockSwitch);
-                break;
-            case nvapi_id::kGpuOverclockLimit:
-                entry = reinterpret_cast<void*>(&GpuOverclockLimit);
-                break;
-            case nvapi_id::kGpuStockClockSwitch:
-                entry = reinterpret_cast<void*>(&GpuStockClockSwitch);
-                break;
-            default:
-                break;
+    for (const auto& [id, function] : entries) {
+        if (id == interfaceId && g_plan.missing.count(interfaceId) == 0) {
+            entry = function;
         }
     }
     Log("nvapi_QueryInterface(" + Hex(interfaceId) + ") -> " + (entry != nullptr ? "entry" : "null"));
