@@ -79,6 +79,11 @@ void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPositi
                             ODA_DRAWENTIRE, state,      reinterpret_cast<HWND>(menu.m_hMenu),
                             client.Dc(),    entry.rect, entry.data};
         menu.DrawItem(&draw);
+        // The platform divides a column that a bar break starts from the one before with a groove.
+        if ((entry.type & MFT_MENUBARBREAK) != 0) {
+            RECT groove{entry.rect.left - kMenuColumnGap / 2, 0, entry.rect.left, layout.client.cy};
+            DrawEdge(client.Dc(), &groove, EDGE_ETCHED, BF_LEFT);
+        }
     }
     BitBlt(dc, kMenuFrame, kMenuFrame, layout.client.cx, layout.client.cy, client.Dc(), 0, 0, SRCCOPY);
 }

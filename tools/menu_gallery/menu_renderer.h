@@ -23,7 +23,7 @@ struct MenuLayout {
 };
 
 // Like the platform's popup menu: a frame, entries stacked in columns that a break starts, columns a
-// gap apart, every entry as wide as its column.
+// gap apart (with a groove in the gap before a bar break), every entry as wide as its column.
 inline constexpr int kMenuFrame = 3;
 inline constexpr int kMenuColumnGap = 4;
 

@@ -30,15 +30,6 @@ scenario_option_off_switches_nothing_until_its_event_says_on() {
   exit_program
 }
 
-scenario_a_force_off_event_switches_off() {
-  sim_start 2 0 16
-  start_running
-  sim_ctl set system1 1 >/dev/null
-  sim_ctl event 0x79 >/dev/null
-  expect "0x79 with System item 1 bit 0 switches off" eventually 8 ap6_is 16
-  exit_program
-}
-
 scenario_resume_switches_off_at_once() {
   sim_start 2 0 16
   start_running
@@ -46,31 +37,6 @@ scenario_resume_switches_off_at_once() {
   expect_eq "the broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
   expect_eq "switched off by the time it answered" "$(ap6)" 16
   exit_program
-}
-
-scenario_faults_never_cost_the_other_bits() {
-  # 0x1F0 has bits above bit 0 set, some above bit 7: a switch may only ever change bit 0 here.
-  sim_start 2 0 0x1F0
-  start_running
-  expect_eq "switched on" "$(ap6)" 497
-  sim_ctl fault down >/dev/null
-  probe post Ormund 0x0111 301 0
-  sleep 4
-  sim_ctl fault none >/dev/null
-  expect_eq "service down while switching off" "$(ap6)" 497
-  sim_ctl fault reply garbage --count 1 >/dev/null
-  probe post Ormund 0x0111 301 0
-  sleep 1
-  expect_eq "garbage while switching off" "$(ap6)" 497
-  exit_program
-  expect_eq "the last switch-off clears bit 0 and every bit above 7" "$(ap6)" 240
-
-  driver_install "status GpuStockClockSwitch -5"
-  sim_start 2 0 0x1F0
-  start_running
-  expect_eq "a failing entry writes the value back" "$(ap6)" 496
-  exit_program
-  expect_eq "also when switching off" "$(ap6)" 496
 }
 
 scenario_a_driver_update_leaves_the_switch_working() {

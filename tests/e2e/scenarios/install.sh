@@ -5,8 +5,10 @@ DIST=$TENDRAL_ROOT/dist
 SETUP=$DIST/Tendral-$("$TENDRAL_ROOT/scripts/version.sh")-setup.exe
 CURRENT_VERSION='HKCU\Software\Microsoft\Windows\CurrentVersion'
 UNINSTALL_KEY="$CURRENT_VERSION\\Uninstall\\Tendral"
-STANDINS=("$TENDRAL_ROOT/build/mingw-x86_64/standin/nvapi64.dll:system32/nvapi64.dll"
-  "$TENDRAL_ROOT/build/mingw-i686/standin/nvapi.dll:syswow64/nvapi.dll")
+# The orderly switch-off of a running copy, which closing its window makes.
+SWITCHED_OFF_FROM_17='SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 17
+SETTINGS root\WMI:S:ORV_AP:AP:6:16 -> 16
+SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 16'
 
 # Runs a program on the desktop and waits for it. Nothing it starts may hold the script's pipes.
 on_desktop() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run "$@" </dev/null >/dev/null 2>&1; }
@@ -14,12 +16,11 @@ on_desktop() { "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run "$@
 wine_reg() { DISPLAY= "$WINE64" reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 # The data of value $2 under key $1, empty when there is none.
 reg_value() { wine_reg query "$1" /v "$2" | sed -nE "s/^ +$2 +REG_[A-Z_]+ +//p"; }
-# Both programs need their driver library: the installed one is the 64-bit build, the zips hold both.
-standins() {
-  local pair
-  for pair in "${STANDINS[@]}"; do
-    if [ "$1" = install ]; then cp "${pair%%:*}" "$WINEPREFIX/drive_c/windows/${pair#*:}"; else rm -f "$WINEPREFIX/drive_c/windows/${pair#*:}"; fi
-  done
+# The installed program is the 64-bit build, which needs the 64-bit driver library beside the 32-bit
+# one that every scenario gets; `standin` without an argument takes it away again.
+standin() {
+  rm -f "$WINEPREFIX/drive_c/windows/system32/nvapi64.dll"
+  [ -z "${1:-}" ] || cp "$TENDRAL_ROOT/build/mingw-x86_64/standin/nvapi64.dll" "$WINEPREFIX/drive_c/windows/system32/"
 }
 lines_since() { journal | tail -n +$(($1 + 1)); }
 
@@ -28,7 +29,7 @@ scenario_the_installer_starts_it_at_sign_in_updates_it_and_leaves_nothing_behind
   local dir unix before
   dir="$(DISPLAY= "$WINE64" cmd.exe /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')\\Programs\\Tendral"
   unix=$(DISPLAY= "$WINE64" winepath -u "$dir" 2>/dev/null)
-  standins install
+  standin install
   sim_start 2 0 16
 
   expect "the silent install succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
@@ -75,20 +76,21 @@ $STARTED_ON"
   expect "the program is ended" probe wait-gone Ormund 10000
   expect "its folder is removed" eventually 20 test ! -e "$unix"
   expect_eq "through its window, which switched off" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
+  # WM_CLOSE switches off, the IDCANCEL the dialog manager makes of it too, and the destruction.
+  expect_eq "each step of its ending switched off" "$(lines_since "$before" | grep -c 'S:ORV_AP:AP:6:16')" 3
   expect_eq "AP item 6" "$(ap6)" 16
   expect "the shortcut is removed" test ! -e "$unix/../../../Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
   expect_eq "the Run value is removed" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
   expect_eq "Windows' record of it is removed" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
   expect_eq "the Uninstall key is removed" "$(wine_reg query "$UNINSTALL_KEY" | grep -c REG_)" 0
-  standins remove
+  standin
 }
 
 scenario_the_portable_zips_hold_the_program_and_a_readme_and_start() {
-  local arch preset dir
-  standins install
-  for arch in x64 x86; do
-    preset=$([ $arch = x64 ] && echo mingw-x86_64 || echo mingw-i686)
-    dir=$E2E_OUT/zip-$arch
+  local pair arch preset dir
+  standin install
+  for pair in x64:mingw-x86_64 x86:mingw-i686; do
+    arch=${pair%:*} preset=${pair#*:} dir=$E2E_OUT/zip-${pair%:*}
     rm -rf "$dir"
     unzip -q "$DIST"/Tendral-*-$arch.zip -d "$dir"
     expect_eq "[$arch] its files" "$(ls "$dir")" "README.txt
@@ -104,5 +106,5 @@ Velkaro.exe"
     expect "[$arch] and switches on" eventually 5 ap6_is 17
     exit_program
   done
-  standins remove
+  standin
 }

@@ -1,21 +1,5 @@
-# What a Windows session brings besides the program's own inputs: its end, a firmware service that
-# comes late or restarts, and a burst of firmware events.
-
-SWITCHED_OFF_FROM_17='SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 17
-SETTINGS root\WMI:S:ORV_AP:AP:6:16 -> 16
-SETTINGS root\WMI:Q:ORV_AP:AP:6 -> 16'
-
-scenario_the_end_of_the_session_switches_off_before_the_process_is_gone() {
-  sim_start 2 0 16
-  start_running
-  expect_eq "switched on" "$(ap6)" 17
-  # As Windows does at sign-out and shutdown: WM_QUERYENDSESSION, WM_ENDSESSION, then the process ends.
-  probe run 20000 'C:\windows\system32\wineboot.exe' --end-session --shutdown
-  expect "the program is gone" probe wait-gone Ormund 5000
-  expect_eq "the last exchanges are one switch-off" "$(journal | grep '^SETTINGS' | tail -n 3)" "$SWITCHED_OFF_FROM_17"
-  expect_eq "and only one" "$(writes)" 2
-  expect_eq "AP item 6" "$(ap6)" 16
-}
+# What a Windows session brings besides the program's own inputs: a firmware service that comes late
+# or restarts, and a burst of firmware events. (Its end is the win tier's: MainWindow's session test.)
 
 scenario_a_service_that_comes_late_or_restarts_is_followed() {
   # The program starts before the service: it finds no option, so both mode entries are grayed.

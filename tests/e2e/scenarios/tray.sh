@@ -22,6 +22,8 @@ GpuStockClockSwitch(0x2000,0) -> 0"
   expect_eq "Exit ends the program" "$(velkaro_wait_exit)" 0
   expect "the icon is gone" tray_slot_shows 0 no
   expect_eq "AP item 6 bit 0 is clear" "$(($(ap6) & 1))" 0
+  # Start-up, Disable and Enable, then Exit's own switch-off and the destruction's.
+  expect_eq "Exit switched off before the window went" "$(writes)" 5
 }
 
 scenario_tray_menu_grays_the_modes_when_the_option_is_off() {
