@@ -5,6 +5,7 @@
 
 #include "firmware/firmware_pipes.h"
 #include "firmware/pipe_client.h"
+#include "firmware/service_connection.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ void EventListener::Run()
 bool EventListener::Subscribe(PipeClient& pipe)
 {
     const ULONGLONG connectDeadline = GetTickCount64() + firmware_pipes::kConnectTimeoutMs;
-    pipe = PipeClient::Connect(firmware_pipes::kEventPipe, connectDeadline, m_stop.Get());
+    pipe = ConnectToService(firmware_pipes::kEventPipe, connectDeadline, m_stop.Get());
     if (!pipe) {
         return false;
     }

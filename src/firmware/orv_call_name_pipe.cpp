@@ -6,6 +6,7 @@
 
 #include "firmware/firmware_pipes.h"
 #include "firmware/pipe_client.h"
+#include "firmware/service_connection.h"
 
 extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* reply, int replySize)
 {
@@ -18,8 +19,8 @@ extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* repl
     }
     const ULONGLONG start = GetTickCount64();
     const ULONGLONG deadline = start + firmware_pipes::kExchangeTimeoutMs;
-    PipeClient pipe = PipeClient::Connect(firmware_pipes::kSettingsPipe,
-                                          start + firmware_pipes::kConnectTimeoutMs, nullptr);
+    PipeClient pipe =
+        ConnectToService(firmware_pipes::kSettingsPipe, start + firmware_pipes::kConnectTimeoutMs, nullptr);
     if (!pipe) {
         return 0;
     }

@@ -36,6 +36,7 @@ public:
     static PipeClient Connect(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent);
 
     explicit operator bool() const { return static_cast<bool>(m_pipe); }
+    HANDLE Handle() const { return m_pipe.Get(); }
 
     PipeStatus Write(const void* data, DWORD size, ULONGLONG deadline, HANDLE abortEvent);
     // Reads one whole message; TooLong when it is longer than size.

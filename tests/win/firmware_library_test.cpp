@@ -9,9 +9,11 @@
 #include <tuple>
 #include <vector>
 
+#include "firmware/firmware_pipes.h"
 #include "firmware/orv_call_name_pipe.h"
 #include "firmware/orv_wmi_acpi.h"
 #include "firmware/pipe_client.h"
+#include "firmware/service_connection.h"
 #include "firmware/settings_channel.h"
 #include "message_pump.h"
 #include "simulator_process.h"
@@ -90,7 +92,9 @@ TEST(PipeOpening, ABusyPipeIsWaitedForUntilAnInstanceIsFree)
 
 using Posted = std::vector<std::tuple<HWND, UINT, WPARAM>>;
 
-bool Subscribe(CORVWmiAcpi& firmware, const wchar_t* query = L"Select * from ORV_Event")
+bool Subscribe(CORVWmiAcpi& firmware, const wchar_t* query = L"Select * from ORV_Event");
+
+bool Subscribe(CORVWmiAcpi& firmware, const wchar_t* query)
 {
     char buffer[260] = {};
     return firmware.ORVWMIEvent(query, buffer, L"root\\wmi", L"WQL");
@@ -159,6 +163,51 @@ TEST(FirmwareEvents, ASubscriptionMadeAgainIsReportedOnceAndEventsFlowAgain)
         ASSERT_EQ(simulator.Ctl(L"event 121"), "ok 1");
         EXPECT_EQ(PostedWithin(500), (Posted{{window.Get(), WM_FIRMWARE_EVENT, 121}}));
     }
+}
+
+std::optional<PipeServer> g_playedServer;
+
+TEST(ServiceIdentity, OnlyAServiceOrAProcessOfTheUserAtItsIntegrityIsBelieved)
+{
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.Start());
+    const DWORD own = OwnIntegrityLevel();
+    {
+        // The simulator, as the system tells it: the user's own process, at the user's integrity.
+        const PipeClient pipe =
+            PipeClient::Connect(firmware_pipes::kSettingsPipe, GetTickCount64() + 1000, nullptr);
+        const std::optional<PipeServer> server = g_readPipeServer(pipe.Handle());
+        ASSERT_TRUE(server.has_value());
+        EXPECT_TRUE(server->sameUser);
+        EXPECT_EQ(server->integrity, own);
+        EXPECT_NE(own, 0u);
+    }
+    // Who serves the pipes instead, and whether the program believes it.
+    const std::pair<std::optional<PipeServer>, bool> servers[] = {
+        {PipeServer{0, false, 0}, true},             // a service, whoever it runs as
+        {PipeServer{1, true, own}, true},            // the user's own, at the user's level
+        {PipeServer{1, true, own + 0x1000}, true},   // or higher
+        {PipeServer{1, true, own - 0x1000}, false},  // a lower one: a sandboxed process, say
+        {PipeServer{1, false, 0x4000}, false},       // another user's
+        {std::nullopt, false},                       // a server that cannot be told
+    };
+    const PipeServerReader system = g_readPipeServer;
+    g_readPipeServer = [](HANDLE) { return g_playedServer; };
+    int row = 0;
+    for (const auto& [server, believed] : servers) {
+        SCOPED_TRACE(row++);
+        g_playedServer = server;
+        const std::size_t exchanges = simulator.Journal().size();
+        char request[kRequestSize] = {};
+        std::strcpy(request, kQueryApItem6);
+        char reply[kReplySize];
+        EXPECT_EQ(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize), believed ? 1 : 0);
+        CORVWmiAcpi firmware;
+        EXPECT_EQ(Subscribe(firmware), believed);
+        // Refused before a word was written to it.
+        EXPECT_EQ(simulator.Journal().size(), exchanges + (believed ? 2 : 0));
+    }
+    g_readPipeServer = system;
 }
 
 }  // namespace
