@@ -35,6 +35,16 @@ HINSTANCE ProgramInstance()
     return GetModuleHandleW(nullptr);
 }
 
+bool RestrictDllSearchToSystem()
+{
+    // Looked up, so that a system without it still starts the program.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const auto setDefaultDllDirectories =
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    return setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int RunApplication()
 {
     CWinApp* application = CWinApp::Current();

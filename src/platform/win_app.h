@@ -31,3 +31,8 @@ HINSTANCE ProgramInstance();
 
 // Runs the one application object; called by the entry point.
 int RunApplication();
+
+// From here on the system loads libraries for this process from the system directory only, never from
+// the program's own folder, which for a portable copy may be a Downloads folder holding anything. False
+// where the system cannot be told (Windows 7 without its loader update).
+bool RestrictDllSearchToSystem();
