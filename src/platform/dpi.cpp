@@ -18,12 +18,24 @@ Function SystemFunction(const wchar_t* library, const char* name)
 }
 
 using GetDpiForSystemFunction = UINT(WINAPI*)();
-using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
 using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
 
 constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+
+UINT MonitorDpi(HMONITOR monitor)
+{
+    static const auto getDpiForMonitor =
+        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    UINT x = 0;
+    UINT y = 0;
+    if (getDpiForMonitor != nullptr && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) &&
+        y != 0) {
+        return y;
+    }
+    return SystemDpi();
+}
 
 }  // namespace
 
@@ -39,27 +51,16 @@ UINT SystemDpi()
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
-UINT DpiForWindow(HWND window)
-{
-    static const auto getDpiForWindow =
-        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
-    const UINT dpi = getDpiForWindow != nullptr && window != nullptr ? getDpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : SystemDpi();
-}
-
 UINT DpiAtPoint(POINT point)
 {
-    static const auto getDpiForMonitor =
-        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
-    UINT x = 0;
-    UINT y = 0;
-    if (getDpiForMonitor != nullptr &&
-        SUCCEEDED(
-            getDpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &x, &y)) &&
-        y != 0) {
-        return y;
-    }
-    return SystemDpi();
+    return MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+}
+
+UINT TaskbarDpi()
+{
+    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return MonitorDpi(taskbar != nullptr ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
+                                         : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
 }
 
 int SystemMetricForDpi(int index, UINT dpi)

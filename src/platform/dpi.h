@@ -9,10 +9,11 @@ inline constexpr UINT kDefaultDpi = 96;
 
 // The DPI that the system's metrics are given for (the primary monitor's at sign-in).
 UINT SystemDpi();
-// The DPI of the monitor the window is on.
-UINT DpiForWindow(HWND window);
 // The DPI of the monitor nearest to a point of the screen.
 UINT DpiAtPoint(POINT point);
+// The DPI of the monitor that shows the taskbar, and with it the notification area; the primary
+// monitor's when there is no taskbar.
+UINT TaskbarDpi();
 // GetSystemMetrics for a DPI: without GetSystemMetricsForDpi, the system DPI's value scaled.
 int SystemMetricForDpi(int index, UINT dpi);
 // The non-client metrics (fonts included) for a DPI; false when they cannot be read.

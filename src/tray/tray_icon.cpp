@@ -29,10 +29,10 @@ UniqueIcon LoadProgramIcon(int id, SIZE size)
 
 }  // namespace
 
-bool TrayIcon::Add(HWND window, int iconId)
+bool TrayIcon::Add(HWND window, int iconId, UINT dpi)
 {
     m_iconId = iconId;
-    m_iconSize = SmallIconSize(DpiForWindow(window));
+    m_iconSize = SmallIconSize(dpi);
     m_icon = LoadProgramIcon(iconId, m_iconSize);
     if (!m_icon) {
         TraceIgnoredFailure(L"loading the tray icon");  // the shell shows an empty slot that still works
@@ -63,23 +63,27 @@ bool TrayIcon::Add(HWND window, int iconId)
 
 void TrayIcon::OnDpiChanged(UINT dpi)
 {
+    // While the retry still waits for the shell, its next add takes the new icon from the record.
+    if (const UniqueIcon shownUntilNow = Resize(dpi); shownUntilNow && !Notify(NIM_MODIFY)) {
+        TraceIgnoredFailure(L"replacing the tray icon");
+    }
+}
+
+UniqueIcon TrayIcon::Resize(UINT dpi)
+{
     const SIZE size = SmallIconSize(dpi);
     if (m_record.cbSize == 0 || (size.cx == m_iconSize.cx && size.cy == m_iconSize.cy)) {
-        return;  // never added, or the icon has the size already
+        return UniqueIcon();  // never added, or the icon has the size already
     }
     UniqueIcon icon = LoadProgramIcon(m_iconId, size);
     if (!icon) {
         TraceIgnoredFailure(L"loading the tray icon for a new DPI");
-        return;
+        return UniqueIcon();
     }
     m_record.hIcon = icon.get();
     m_iconSize = size;
-    // While the retry still waits for the shell, its next add takes the new icon from the record.
-    if (!Notify(NIM_MODIFY)) {
-        TraceIgnoredFailure(L"replacing the tray icon");
-    }
-    // The icon shown until now goes only after the shell has the new one.
-    m_icon = std::move(icon);
+    std::swap(m_icon, icon);
+    return icon;
 }
 
 bool TrayIcon::Delete()
@@ -88,9 +92,10 @@ bool TrayIcon::Delete()
     return Notify(NIM_DELETE) != FALSE;
 }
 
-void TrayIcon::OnTaskbarCreated()
+void TrayIcon::OnTaskbarCreated(UINT dpi)
 {
     StopRetry();
+    const UniqueIcon shownUntilNow = Resize(dpi);
     if (!Restore()) {
         TraceIgnoredFailure(L"putting the tray icon back");
     }

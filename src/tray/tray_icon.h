@@ -1,8 +1,8 @@
 // The notification-area icon. It owns its record and the icon it shows, kept at the small-icon size of
-// the window's DPI. It answers the shell's TaskbarCreated, and when the shell refuses the first add it
-// tries again on a timer: at logon Explorer may not be ready, and an add that failed or timed out is
-// followed by no TaskbarCreated, so without the retry the program would run on invisibly and only
-// Task Manager could end it.
+// the DPI of the monitor that shows the notification area (the caller tells it). It answers the shell's
+// TaskbarCreated, and when the shell refuses the first add it tries again on a timer: at logon Explorer may
+// not be ready, and an add that failed or timed out is followed by no TaskbarCreated, so without the retry
+// the program would run on invisibly and only Task Manager could end it.
 #pragma once
 
 #include <windows.h>
@@ -32,21 +32,26 @@ public:
     static constexpr int kRetryAttempts = 40;
 
     // Fills the record for `window` and adds the program's icon `iconId`, loaded at the small-icon size
-    // of the window's DPI; when the shell refuses, starts the retry.
-    bool Add(HWND window, int iconId);
+    // for `dpi`; when the shell refuses, starts the retry.
+    bool Add(HWND window, int iconId, UINT dpi);
     // The DPI or the system's metrics changed: when the small-icon size for `dpi` differs from the
     // icon shown, loads the icon at the new size and replaces it in the shell.
     void OnDpiChanged(UINT dpi);
     // Stops the retry and takes the icon away.
     bool Delete();
-    // Puts the icon back after the taskbar was recreated, or replaces it if the shell still has it.
-    void OnTaskbarCreated();
+    // Puts the icon back after the taskbar was recreated, at the size for `dpi` (the new taskbar may
+    // be on another monitor), or replaces it if the shell still has it.
+    void OnTaskbarCreated(UINT dpi);
     // One WM_TIMER tick: false when the timer is not the retry's.
     bool OnTimer(UINT_PTR timerId);
 
     const NOTIFYICONDATAW& Record() const { return m_record; }
 
 private:
+    // Loads the icon at the size for `dpi` when that differs from the one shown and puts it in the
+    // record; returns the icon shown until then, for the caller to let go once the shell has the new
+    // one (empty when nothing changed).
+    UniqueIcon Resize(UINT dpi);
     BOOL Notify(DWORD message);
     bool Restore();
     void StopRetry();
