@@ -25,6 +25,8 @@ public:
     void SetModeRadios(bool) override {}
     int OverclockRadioState() override { return 1; }
     void EndModalLoop() override {}
+    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override { return std::nullopt; }
+    void DropNextQueuedFirmwareEvent() override {}
 };
 
 double MedianMs(const std::function<void()>& work)

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "app/instance_mutex.h"
 #include "brightness/brightness_watcher.h"
@@ -51,9 +51,9 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
     OnMessage<&CVelkaroDlg::OnTrayMenuClosed>(WM_TRAYMENU_CLOSED),
     OnRegisteredMessage<&CVelkaroDlg::OnTaskbarCreated>(WM_TASKBARCREATED),
     OnMessage<&CVelkaroDlg::OnTimer>(WM_TIMER),
-    OnMessage<&CVelkaroDlg::OnDpiChanged>(WM_DPICHANGED),
-    OnMessage<&CVelkaroDlg::OnDisplaySettingsChanged>(WM_SETTINGCHANGE),
-    OnMessage<&CVelkaroDlg::OnDisplaySettingsChanged>(WM_DISPLAYCHANGE),
+    OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_DPICHANGED),
+    OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_SETTINGCHANGE),
+    OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_DISPLAYCHANGE),
     OnMessage<&CVelkaroDlg::OnFirmwareEvent>(WM_FIRMWARE_EVENT),
     OnMessage<&CVelkaroDlg::OnFirmwareResubscribed>(WM_FIRMWARE_RESUBSCRIBED),
     OnMessage<&CVelkaroDlg::OnPowerBroadcast>(WM_POWERBROADCAST),
@@ -104,7 +104,7 @@ BOOL CVelkaroDlg::OnInitDialog()
     }
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
-    m_trayIcon.Add(m_hWnd, IDR_MAINFRAME);
+    m_trayIcon.Add(m_hWnd, IDR_MAINFRAME, TaskbarDpi());
     g_brightnessTarget = m_hWnd;
     SubscribeFirmwareEvents();
     StartBrightnessWatcher();
@@ -264,7 +264,7 @@ LRESULT CVelkaroDlg::OnTrayMenuClosed()
 
 LRESULT CVelkaroDlg::OnTaskbarCreated()
 {
-    m_trayIcon.OnTaskbarCreated();
+    m_trayIcon.OnTaskbarCreated(TaskbarDpi());
     return 0;
 }
 
@@ -273,55 +273,25 @@ LRESULT CVelkaroDlg::OnTimer(WPARAM timerId, LPARAM)
     return m_trayIcon.OnTimer(timerId) ? 0 : Default();
 }
 
-// The window moved to a monitor of another scale, or the scale changed. The dialog manager still gets
-// the message: it rescales the dialog.
-LRESULT CVelkaroDlg::OnDpiChanged(WPARAM dpi, LPARAM)
+// A scale changed: the window's own monitor's (WM_DPICHANGED), the icon metrics (a settings change) or
+// the displays. The dialog manager still gets each, and rescales the dialog. The icon follows the
+// monitor of the notification area, wherever the hidden window is.
+LRESULT CVelkaroDlg::OnScaleChanged()
 {
     const LRESULT result = Default();
-    m_trayIcon.OnDpiChanged(LOWORD(dpi));
-    return result;
-}
-
-// The small-icon size also changes without WM_DPICHANGED: with the icon metrics (a settings change),
-// and on systems without per-monitor scaling with the display's. The dialog manager still gets both.
-LRESULT CVelkaroDlg::OnDisplaySettingsChanged()
-{
-    const LRESULT result = Default();
-    m_trayIcon.OnDpiChanged(DpiForWindow(m_hWnd));
+    m_trayIcon.OnDpiChanged(TaskbarDpi());
     return result;
 }
 
 LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM eventCode, LPARAM)
 {
-    DropQueuedRepeats(eventCode);
     return m_events.OnFirmwareEvent(eventCode);
 }
 
-// Each event the policy acts on blocks this thread for seconds, so a burst of one code would freeze the
-// program for a multiple of that. The copies still queued behind the one at hand are dropped: the
-// firmware is read after they arrived, so they would tell nothing new. Other codes go back in order.
-void CVelkaroDlg::DropQueuedRepeats(WPARAM eventCode)
-{
-    const WPARAM code = eventCode & 0xFF;
-    std::vector<MSG> others;
-    MSG queued;
-    while (PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE)) {
-        if ((queued.wParam & 0xFF) != code) {
-            others.push_back(queued);
-        }
-    }
-    for (const MSG& other : others) {
-        if (!PostMessageW(m_hWnd, other.message, other.wParam, other.lParam)) {
-            TraceIgnoredFailure(L"queueing a firmware event again");
-        }
-    }
-}
-
-// The service came late (after start-up found nothing) or came back: read the option afresh and
-// apply what start-up would have applied.
+// The service came late (after start-up found nothing) or came back: what it says now may differ.
 LRESULT CVelkaroDlg::OnFirmwareResubscribed()
 {
-    m_switch.ApplyInitialState();
+    m_events.OnResubscribed();
     return 0;
 }
 
@@ -354,7 +324,7 @@ LRESULT CVelkaroDlg::OnEndSession(WPARAM ending, LPARAM)
     }
     Shutdown();
     ShutdownBlockReasonDestroy(m_hWnd);
-    EndDialog(IDCANCEL);
+    EndProgram();
     return 0;
 }
 
@@ -367,13 +337,16 @@ LRESULT CVelkaroDlg::OnDestroy()
     return 0;
 }
 
-// Switches off, takes the icon away and lets another instance start; once per run.
+// Switches off, takes the icon away and lets another instance start; once per run. A second instance,
+// which never held the name, leaves the firmware and the driver to the instance that runs.
 void CVelkaroDlg::Shutdown()
 {
     if (std::exchange(m_shutDown, true)) {
         return;
     }
-    m_switch.OnDestroy();
+    if (g_instanceMutex.Held()) {
+        m_switch.OnDestroy();
+    }
     if (!m_trayIcon.Delete()) {
         TraceIgnoredFailure(L"deleting the tray icon");
     }
@@ -455,5 +428,45 @@ int CVelkaroDlg::OverclockRadioState()
 
 void CVelkaroDlg::EndModalLoop()
 {
-    OnCancel();
+    EndProgram();
+}
+
+std::optional<std::uintptr_t> CVelkaroDlg::NextQueuedFirmwareEvent()
+{
+    MSG queued;
+    if (!PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_NOREMOVE)) {
+        return std::nullopt;
+    }
+    return queued.wParam;
+}
+
+void CVelkaroDlg::DropNextQueuedFirmwareEvent()
+{
+    MSG queued;
+    PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE);
+}
+
+// The modal loop ends only once every loop running inside it has returned: the tray menu's and those
+// of the program's boxes. Left open, any of them would keep the process, and its icon, until the user
+// closed it, and an installer waiting for the program to end would give up.
+void CVelkaroDlg::EndProgram()
+{
+    EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), &CVelkaroDlg::EndOwnBox, reinterpret_cast<LPARAM>(this));
+    EndDialog(IDCANCEL);
+}
+
+// The modal boxes of this thread: the option box, the refusal, a modal About box. The main window ends
+// after them; the modeless About box runs no loop of its own and goes with the process.
+BOOL CALLBACK CVelkaroDlg::EndOwnBox(HWND window, LPARAM self)
+{
+    wchar_t className[8] = {};
+    const bool isDialog = GetClassNameW(window, className, static_cast<int>(std::size(className))) != 0 &&
+                          std::wstring_view(className) == L"#32770";
+    const bool runsNoLoopOfItsOwn = window == reinterpret_cast<CVelkaroDlg*>(self)->m_hWnd ||
+                                    (g_aboutDialog != nullptr && window == g_aboutDialog->m_hWnd);
+    if (isDialog && !runsNoLoopOfItsOwn) {
+        ::EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
 }

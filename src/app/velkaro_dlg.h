@@ -46,8 +46,9 @@ private:
     void CreateAboutBox();
     void ShowAboutBox();
     bool FilterKeys(MSG& message);
-    void DropQueuedRepeats(WPARAM eventCode);
     void Shutdown();
+    void EndProgram();
+    static BOOL CALLBACK EndOwnBox(HWND window, LPARAM self);
 
     // Window messages, with what each message carries.
     LRESULT OnSysCommand(WPARAM command, LPARAM);
@@ -57,8 +58,7 @@ private:
     LRESULT OnTrayMenuClosed();
     LRESULT OnTaskbarCreated();
     LRESULT OnTimer(WPARAM timerId, LPARAM);
-    LRESULT OnDpiChanged(WPARAM dpi, LPARAM);
-    LRESULT OnDisplaySettingsChanged();
+    LRESULT OnScaleChanged();
     LRESULT OnFirmwareEvent(WPARAM eventCode, LPARAM);
     LRESULT OnFirmwareResubscribed();
     LRESULT OnPowerBroadcast(WPARAM powerEvent, LPARAM data);
@@ -82,6 +82,8 @@ private:
     void SetModeRadios(bool overclock) override;
     int OverclockRadioState() override;
     void EndModalLoop() override;
+    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override;
+    void DropNextQueuedFirmwareEvent() override;
 
     EventPolicy m_events;
     // Installed once start-up has passed the single-instance check.

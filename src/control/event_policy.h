@@ -26,10 +26,19 @@ public:
 
     // A firmware event; only the low byte of wParam is the code. Always returns 1.
     int OnFirmwareEvent(std::uintptr_t wParam);
+    // The firmware service accepted the event subscription again (it came late or restarted): its
+    // option is read afresh and followed as an event 0x60 would, without the settle wait and without
+    // asking; the window's controls follow.
+    void OnResubscribed();
     // A power broadcast; returns 0 when lParam is 0 and 1 otherwise.
     int OnPowerBroadcast(std::uintptr_t wParam, std::intptr_t lParam);
 
 private:
+    enum class WhenUnwanted { Ask, Stay };
+    // Reads the option and switches on (when wanted) or off, and records whether it is on.
+    void FollowOption(WhenUnwanted whenUnwanted);
+    void DropQueuedRepeats(std::uint32_t code);
+
     OverclockSwitch& m_switch;
     WindowEffects& m_window;
 };

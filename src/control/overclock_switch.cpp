@@ -16,6 +16,9 @@ OverclockSwitch::OverclockSwitch(NvApi& driver, WindowEffects& window) : m_drive
 // enumeration gives the sequence a handle the new driver knows.
 void OverclockSwitch::EnableOverclock()
 {
+    if (m_ending) {
+        return;
+    }
     if (SwitchOn(Retry::Allowed) == Outcome::HandleInvalidated) {
         m_driver.EnumerateGpus();
         SwitchOn(Retry::Not);
@@ -81,7 +84,7 @@ void OverclockSwitch::ApplyInitialState()
 void OverclockSwitch::OnTrayEnable()
 {
     ocWanted = true;
-    EnableOverclock();
+    SwitchOnIfSupported();
 }
 
 void OverclockSwitch::OnTrayDisable()
@@ -92,8 +95,7 @@ void OverclockSwitch::OnTrayDisable()
 
 void OverclockSwitch::OnTrayExit()
 {
-    ocWanted = false;
-    DisableOverclock();
+    BeginEnding();
     m_window.EndModalLoop();
 }
 
@@ -101,7 +103,7 @@ void OverclockSwitch::OnOk()
 {
     ocWanted = m_window.OverclockRadioState() == 1;
     if (ocWanted) {
-        EnableOverclock();
+        SwitchOnIfSupported();
     } else {
         DisableOverclock();
     }
@@ -109,19 +111,32 @@ void OverclockSwitch::OnOk()
 
 void OverclockSwitch::OnCancel()
 {
-    ocWanted = false;
-    DisableOverclock();
+    BeginEnding();
     m_window.EndModalLoop();
 }
 
 void OverclockSwitch::OnClose()
 {
-    ocWanted = false;
-    DisableOverclock();
+    BeginEnding();
 }
 
 void OverclockSwitch::OnDestroy()
 {
+    BeginEnding();
+}
+
+// A menu built while the option was on can still be open when an event finds it off: its Enable must
+// not overclock what the firmware no longer allows.
+void OverclockSwitch::SwitchOnIfSupported()
+{
+    if (ocSupported) {
+        EnableOverclock();
+    }
+}
+
+void OverclockSwitch::BeginEnding()
+{
+    m_ending = true;
     ocWanted = false;
     DisableOverclock();
 }

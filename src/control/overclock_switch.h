@@ -1,6 +1,7 @@
 // The overclock switch: the user's choice and the firmware's availability as two flags, and the two
 // sequences that put the GPU and the firmware's copy of the mode (bit 0 of AP item 6) into overclocked
-// or normal mode together. No sequence changes a flag.
+// or normal mode together. No sequence changes a flag. Once the program is ending, nothing switches on
+// again.
 #pragma once
 
 #include "control/window_effects.h"
@@ -16,7 +17,9 @@ public:
     // Once at start-up, after the GPU check passed.
     void ApplyInitialState();
 
-    // Inputs that switch. Each sets ocWanted first, then runs its sequence.
+    // Inputs that switch. Each sets ocWanted first, then runs its sequence. Switching on waits for the
+    // firmware's option: a choice made while it is off (from a menu opened before an event grayed it)
+    // takes effect when the option comes back.
     void OnTrayEnable();
     void OnTrayDisable();
     void OnTrayExit();
@@ -24,6 +27,9 @@ public:
     void OnCancel();
     void OnClose();
     void OnDestroy();
+
+    // The program was asked to end (Exit, Cancel, close, destruction): from here on only switching off.
+    bool Ending() const { return m_ending; }
 
     bool ocSupported = false;  // the firmware's overclock option is taken to be on
     bool ocWanted = true;      // the user's choice: overclocked mode on
@@ -38,6 +44,10 @@ private:
     Outcome SwitchOn(Retry retry);
     Outcome SwitchOff(Retry retry);
 
+    void SwitchOnIfSupported();
+    void BeginEnding();
+
     NvApi& m_driver;
     WindowEffects& m_window;
+    bool m_ending = false;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 class WindowEffects {
 public:
@@ -18,6 +19,10 @@ public:
     virtual void SetModeRadios(bool overclock) = 0;
     // The overclock radio's check state as the control reports it.
     virtual int OverclockRadioState() = 0;
-    // Ends the main window's modal loop.
+    // Ends the main window's modal loop, and with it every box of the program that is open.
     virtual void EndModalLoop() = 0;
+    // The wParam of the firmware event queued next for the window, if any, without taking it.
+    virtual std::optional<std::uintptr_t> NextQueuedFirmwareEvent() = 0;
+    // Takes that event off the queue unhandled.
+    virtual void DropNextQueuedFirmwareEvent() = 0;
 };

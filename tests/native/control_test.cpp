@@ -80,19 +80,21 @@ TEST_F(Control, WrittenValue)
 TEST_F(Control, StartUpAndEveryInputThatSwitches)
 {
     using S = OverclockSwitch;
-    // {input, System item 0, ocWanted before, radio, ocWanted after, ocSupported after, AP item 6, effects}
+    // {input, System item 0 (also ocSupported before: bit 1), ocWanted before, radio, ocWanted after,
+    //  ocSupported after, AP item 6, effects}
     // clang-format off
     const std::tuple<void (S::*)(), std::int32_t, bool, int, bool, bool, std::int32_t, Lines> cases[] = {
         {&S::ApplyInitialState, 2, true, 1, true, true, 17, {"controls 1", "radios 1"}},
         {&S::ApplyInitialState, 0, true, 1, true, false, 16, {"controls 0", "radios 1"}},
         {&S::ApplyInitialState, 0x7FFFFFFD, true, 1, true, false, 16, {"controls 0", "radios 1"}},
         {&S::ApplyInitialState, 2, false, 1, false, true, 16, {"controls 1", "radios 0"}},
-        // The inputs never look at the option.
-        {&S::OnTrayEnable, 0, false, 0, true, false, 17, {}}, {&S::OnOk, 0, false, 1, true, false, 17, {}},
-        {&S::OnTrayDisable, 2, true, 1, false, false, 16, {}}, {&S::OnOk, 2, true, 0, false, false, 16, {}},
-        {&S::OnTrayExit, 2, true, 1, false, false, 16, {"end"}}, {&S::OnOk, 2, true, 2, false, false, 16, {}},
-        {&S::OnCancel, 2, true, 1, false, false, 16, {"end"}},
-        {&S::OnClose, 2, true, 1, false, false, 16, {}}, {&S::OnDestroy, 2, true, 1, false, false, 16, {}},
+        {&S::OnTrayEnable, 2, false, 0, true, true, 17, {}}, {&S::OnOk, 2, false, 1, true, true, 17, {}},
+        // Switching on waits for the option; the choice is kept.
+        {&S::OnTrayEnable, 0, false, 0, true, false, 16, {}}, {&S::OnOk, 0, false, 1, true, false, 16, {}},
+        {&S::OnTrayDisable, 0, true, 1, false, false, 16, {}}, {&S::OnOk, 2, true, 0, false, true, 16, {}},
+        {&S::OnTrayExit, 2, true, 1, false, true, 16, {"end"}}, {&S::OnOk, 2, true, 2, false, true, 16, {}},
+        {&S::OnCancel, 2, true, 1, false, true, 16, {"end"}},
+        {&S::OnClose, 2, true, 1, false, true, 16, {}}, {&S::OnDestroy, 2, true, 1, false, true, 16, {}},
     };
     // clang-format on
     int row = 0;
@@ -100,48 +102,62 @@ TEST_F(Control, StartUpAndEveryInputThatSwitches)
         SCOPED_TRACE(row++);
         Start({system0, 0, 16});
         overclock->ocWanted = wantedBefore;
+        overclock->ocSupported = system0 == 2;
         window.radio = radio;
         ((*overclock).*input)();
         EXPECT_EQ(overclock->ocWanted, wanted);
         EXPECT_EQ(overclock->ocSupported, supported);
         EXPECT_EQ(service.ap6, ap6After);
         EXPECT_EQ(window.effects, effects);
+        // Once ending, nothing switches on again.
+        overclock->EnableOverclock();
+        EXPECT_EQ(service.ap6 & 1, overclock->Ending() ? 0 : 1);
     }
 }
 
-TEST_F(Control, FirmwareEventsAndResume)
+TEST_F(Control, FirmwareEventsResubscriptionAndResume)
 {
-    const Lines wait = {"wait 3000"};
-    // {power broadcast with lParam 1 (else a firmware event), wParam, service, ocWanted, ocSupported before,
-    //  first replies, System queries in order, effects, ocSupported after, AP item 6 after}
+    const Lines wait = {"wait 3000"}, controls = {"controls 1", "radios 1"};
+    // {'e' firmware event, 'r' resubscription, 'p' power broadcast with lParam 1; wParam, service,
+    //  ocWanted, ocSupported before, first replies, System queries in order, effects, ocSupported after,
+    //  AP item 6 after}
     using Case =
-        std::tuple<bool, std::uintptr_t, Values, bool, bool, Replies, Lines, Lines, bool, std::int32_t>;
+        std::tuple<char, std::uintptr_t, Values, bool, bool, Replies, Lines, Lines, bool, std::int32_t>;
     // clang-format off
     const Case cases[] = {
-        {false, 0x60, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},
-        {false, 0x60, {2, 0, 16}, false, false, {}, {q0}, {"wait 3000", "message 0"}, true, 16},
-        {false, 0x60, {4, 0, 17}, true, true, {}, {q0}, wait, false, 16},
-        {false, 0x60, {2, 0, 17}, true, true, {fail}, {q0}, wait, false, 16},  // a failed query: clear bit
-        {false, 0x160, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},  // the low byte is the code
-        {false, 0x79, {6, 1, 17}, true, true, {}, {q1}, wait, false, 16},
-        {false, 0x15D, {6, 0, 17}, true, true, {}, {q1, q0}, wait, false, 16},
-        {false, 0x5D, {2, 0, 17}, true, true, {}, {q1, q0}, wait, true, 17},
-        {false, 0x79, {2, 2, 17}, false, false, {}, {q1, q0}, wait, false, 17},
-        {false, 0x79, {6, 1, 17}, true, true, {fail, fail}, {q1, q0}, wait, true, 17},
-        {false, 0x61, {2, 1, 16}, true, true, {}, {}, {}, true, 16},
-        {false, 0x100, {2, 1, 16}, true, false, {}, {}, {}, false, 16},
-        {true, kResumeFromSuspend, {2, 0, 17}, true, true, {}, {}, {}, false, 16},
-        {true, 0x12, {2, 0, 17}, true, true, {}, {}, {}, true, 17},
+        {'e', 0x60, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},
+        {'e', 0x60, {2, 0, 16}, false, false, {}, {q0}, {"wait 3000", "message 1"}, true, 16},
+        {'e', 0x60, {4, 0, 17}, true, true, {}, {q0}, wait, false, 16},
+        {'e', 0x60, {2, 0, 17}, true, true, {fail}, {q0}, wait, false, 16},  // a failed query: clear bit
+        {'e', 0x160, {2, 0, 16}, true, false, {}, {q0}, wait, true, 17},  // the low byte is the code
+        {'e', 0x79, {6, 1, 17}, true, true, {}, {q1}, wait, false, 16},
+        {'e', 0x15D, {6, 0, 17}, true, true, {}, {q1, q0}, wait, false, 16},
+        {'e', 0x5D, {2, 0, 17}, true, true, {}, {q1, q0}, wait, true, 17},
+        {'e', 0x79, {2, 2, 17}, false, false, {}, {q1, q0}, wait, false, 17},
+        {'e', 0x79, {6, 1, 17}, true, true, {fail, fail}, {q1, q0}, wait, true, 17},
+        {'e', 0x61, {2, 1, 16}, true, true, {}, {}, {}, true, 16},
+        {'e', 0x100, {2, 1, 16}, true, false, {}, {}, {}, false, 16},
+        // A service back with the option off, or unreadable, switches off; on, it is followed unasked.
+        {'r', 0, {0, 0, 17}, true, true, {}, {q0}, {"controls 0", "radios 1"}, false, 16},
+        {'r', 0, {2, 0, 17}, true, true, {fail}, {q0}, {"controls 0", "radios 1"}, false, 16},
+        {'r', 0, {2, 0, 16}, true, false, {}, {q0}, controls, true, 17},
+        {'r', 0, {2, 0, 16}, false, false, {}, {q0}, {"controls 1", "radios 0"}, true, 16},
+        {'p', kResumeFromSuspend, {2, 0, 17}, true, true, {}, {}, {}, false, 16},
+        {'p', 0x12, {2, 0, 17}, true, true, {}, {}, {}, true, 17},
     };
     // clang-format on
-    for (const auto& [power, wParam, values, wanted, supportedBefore, replies, queries, effects, supported,
+    for (const auto& [input, wParam, values, wanted, supportedBefore, replies, queries, effects, supported,
                       ap6After] : cases) {
-        SCOPED_TRACE(wParam);
+        SCOPED_TRACE(testing::Message() << input << wParam);
         Start(values, "", replies);
         EventPolicy policy(*overclock, window);
         overclock->ocWanted = wanted;
         overclock->ocSupported = supportedBefore;
-        EXPECT_EQ(power ? policy.OnPowerBroadcast(wParam, 1) : policy.OnFirmwareEvent(wParam), 1);
+        if (input == 'r') {
+            policy.OnResubscribed();
+        } else {
+            EXPECT_EQ(input == 'p' ? policy.OnPowerBroadcast(wParam, 1) : policy.OnFirmwareEvent(wParam), 1);
+        }
         EXPECT_EQ(Matching(log, "root\\WMI:Q:ORV_System"), queries);
         EXPECT_EQ(window.effects, effects);
         EXPECT_EQ(overclock->ocSupported, supported);

@@ -15,6 +15,9 @@ extern "C" int ORV_CallNamePipe(const char* request, int requestSize, char* repl
     }
     log.push_back(command);
     std::optional<std::string> answer;
+    if (down || (setsFail && command.rfind(set, 0) == 0)) {
+        return 0;
+    }
     if (!script.empty()) {
         answer = script.front();
         script.pop_front();

@@ -23,9 +23,10 @@ struct Values {
 inline const std::string q0 = "root\\WMI:Q:ORV_System:System:0", q1 = "root\\WMI:Q:ORV_System:System:1",
                          ap6 = "root\\WMI:Q:ORV_AP:AP:6", set = "root\\WMI:S:ORV_AP:AP:6:";
 // These commands are served as the real service does, unless `script` holds the next reply (nullopt: the
-// exchange fails). A request that is not 80 zero-padded bytes with room for an 800-byte reply fails, as
-// does any other command.
+// exchange fails), the service is down (every exchange fails) or refuses sets. A request that is not 80
+// zero-padded bytes with room for an 800-byte reply fails, as does any other command.
 inline Values service;
+inline bool down = false, setsFail = false;
 inline std::deque<std::optional<std::string>> script;
 inline Lines log;
 using Replies = std::vector<std::optional<std::string>>;
@@ -33,6 +34,7 @@ inline const std::optional<std::string> fail;
 inline void Reset(Values values = {}, const Replies& replies = {})
 {
     service = values;
+    down = setsFail = false;
     script.assign(replies.begin(), replies.end());
     log.clear();
 }
@@ -64,7 +66,13 @@ public:
     void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
     int OverclockRadioState() override { return radio; }
     void EndModalLoop() override { effects.push_back("end"); }
+    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override
+    {
+        return queued.empty() ? std::nullopt : std::optional(queued.front());
+    }
+    void DropNextQueuedFirmwareEvent() override { queued.pop_front(); }
     Lines effects;
+    std::deque<std::uintptr_t> queued;  // firmware events behind the one at hand
     int radio = 1;
     const bool* supported = nullptr;  // ocSupported, shown with the message
 };
