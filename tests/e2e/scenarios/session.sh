@@ -13,12 +13,12 @@ scenario_a_service_that_comes_late_or_restarts_is_followed() {
   press_escape_on_menu
   expect "the menu closes" eventually 3 menu_is_closed
 
-  # The service restarts, and meanwhile the firmware's option went off.
+  # The service restarts, and meanwhile the firmware's option went off: the mode must follow it.
   sim_stop
   sim_start 0 0 17
-  expect "the option read afresh" eventually 15 sh -c "grep -q 'System:0 -> 0' '$E2E_JOURNAL'"
-  sleep 0.5
-  expect_eq "nothing switched" "$(writes)" 0
+  expect "switched off once the service is back" eventually 15 ap6_is 16
+  expect_eq "the driver too" "$(driver_log | grep '^Gpu' | tail -n 2)" "GpuOverclockSwitch(0x2000,0) -> 0
+GpuStockClockSwitch(0x2000,1) -> 0"
   expect "the menu opens" open_tray_menu
   expect "with its mode entries grayed, as reviewed" menu_matches_reference off-enable
   press_escape_on_menu
@@ -26,7 +26,7 @@ scenario_a_service_that_comes_late_or_restarts_is_followed() {
   exit_program
 }
 
-scenario_a_burst_of_events_costs_two_waits_and_one_box() {
+scenario_event_bursts_cost_two_waits_and_one_box_and_mixed_codes_keep_their_order() {
   sim_start 2 0 16
   start_running
   probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
@@ -46,5 +46,18 @@ scenario_a_burst_of_events_costs_two_waits_and_one_box() {
   expect "the option was read at most twice, not ten times ($reads)" test "$reads" -ge 1 -a "$reads" -le 2
   expect "the program runs on" probe find Ormund
   expect_eq "nothing switched" "$(ap6)" 16
+
+  # Events of different codes are handled in the order they came, however many queue up meanwhile:
+  # force-off, option, force-off, option leaves the mode on.
+  probe post Ormund 0x0111 300 0
+  expect "switched on again" eventually 5 ap6_is 17
+  sim_ctl set system1 1 >/dev/null
+  before=$(journal | wc -l)
+  for code in 0x79 0x60 0x5D 0x60; do sim_ctl event $code >/dev/null; done
+  expect "all four handled" eventually 20 sh -c "[ \$(tail -n +$((before + 1)) '$E2E_JOURNAL' | grep -c 'Q:ORV_System') -ge 4 ]"
+  sleep 1
+  expect_eq "the firmware read in their order" "$(journal | tail -n +$((before + 1)) | grep -o 'System:[01]' | tr '\n' ' ')" \
+    "System:1 System:0 System:1 System:0 "
+  expect_eq "and the last one left the mode on" "$(ap6)" 17
   exit_program
 }

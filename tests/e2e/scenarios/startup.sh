@@ -31,3 +31,27 @@ GpuStockClockSwitch(0x2000,0) -> 0"
   exit_program
   expect_eq "AP item 6 after exit" "$(ap6)" 16
 }
+
+about_boxes_are() { [ "$(probe count 'About Tendral')" = "$1" ]; }
+
+scenario_asked_to_end_it_ends_even_with_a_box_or_its_menu_open() {
+  sim_start 2 0 16
+  start_running
+  probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
+  sim_ctl event 0x60 >/dev/null
+  expect "the option box is open" probe wait-window Tendral 8000
+  probe post Ormund 0x0010 0 0  # WM_CLOSE, as an installer or Task Manager sends it
+  expect_eq "WM_CLOSE ends the program with the box open" "$(velkaro_wait_exit)" 0
+  expect "the box is gone with it" probe wait-gone Tendral 1000
+  expect "and so is the icon" tray_slot_shows 0 no
+
+  start_running
+  expect "switched on again" eventually 5 ap6_is 17
+  probe post Ormund 0x0112 0x10 0  # the system menu's About: a box of its own, modal
+  expect "the modal About box is open" eventually 5 about_boxes_are 2
+  expect "the menu opens over it" open_tray_menu
+  probe post Ormund 0x0111 303 0
+  expect_eq "Exit ends the program with the box and the menu open" "$(velkaro_wait_exit)" 0
+  expect "the icon is gone" tray_slot_shows 0 no
+  expect_eq "switched off" "$(ap6)" 16
+}
