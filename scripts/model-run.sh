@@ -5,5 +5,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh native
-TENDRAL_MODEL_SEQUENCES=${1:-100000} build/native/bin/native_tests --gtest_also_run_disabled_tests \
-  --gtest_filter='ControllerModel.DISABLED_LongRun' | grep -v '^\[\|^Running main\|^Note:\|^$'
+TENDRAL_MODEL_SEQUENCES=${1:-100000} build/native/bin/native_tests \
+  --gtest_filter='ControllerModel.*' | grep -v '^\[\|^Running main\|^Note:\|^$'
