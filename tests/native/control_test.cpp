@@ -1,5 +1,6 @@
-// The switch sequences, the inputs that switch and the event policy, against the fake firmware service
-// and the stand-in driver (initialised and enumerated: the first GPU is 0x2000).
+// The switch sequences and what the event policy asks of the firmware and the window, against the fake
+// firmware service and the stand-in driver (initialised and enumerated: the first GPU is 0x2000). What
+// every input does to the flags and the mode, in any order, is the model's (controller_model_test.cpp).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -74,44 +75,6 @@ TEST_F(Control, WrittenValue)
             EXPECT_EQ(service.ap6, enable ? on : off);
             EXPECT_EQ(Matching(log, set).size(), replies.empty() ? 1u : 0u);
         }
-    }
-}
-
-TEST_F(Control, StartUpAndEveryInputThatSwitches)
-{
-    using S = OverclockSwitch;
-    // {input, System item 0 (also ocSupported before: bit 1), ocWanted before, radio, ocWanted after,
-    //  ocSupported after, AP item 6, effects}
-    // clang-format off
-    const std::tuple<void (S::*)(), std::int32_t, bool, int, bool, bool, std::int32_t, Lines> cases[] = {
-        {&S::ApplyInitialState, 2, true, 1, true, true, 17, {"controls 1", "radios 1"}},
-        {&S::ApplyInitialState, 0, true, 1, true, false, 16, {"controls 0", "radios 1"}},
-        {&S::ApplyInitialState, 0x7FFFFFFD, true, 1, true, false, 16, {"controls 0", "radios 1"}},
-        {&S::ApplyInitialState, 2, false, 1, false, true, 16, {"controls 1", "radios 0"}},
-        {&S::OnTrayEnable, 2, false, 0, true, true, 17, {}}, {&S::OnOk, 2, false, 1, true, true, 17, {}},
-        // Switching on waits for the option; the choice is kept.
-        {&S::OnTrayEnable, 0, false, 0, true, false, 16, {}}, {&S::OnOk, 0, false, 1, true, false, 16, {}},
-        {&S::OnTrayDisable, 0, true, 1, false, false, 16, {}}, {&S::OnOk, 2, true, 0, false, true, 16, {}},
-        {&S::OnTrayExit, 2, true, 1, false, true, 16, {"end"}}, {&S::OnOk, 2, true, 2, false, true, 16, {}},
-        {&S::OnCancel, 2, true, 1, false, true, 16, {"end"}},
-        {&S::OnClose, 2, true, 1, false, true, 16, {}}, {&S::OnDestroy, 2, true, 1, false, true, 16, {}},
-    };
-    // clang-format on
-    int row = 0;
-    for (const auto& [input, system0, wantedBefore, radio, wanted, supported, ap6After, effects] : cases) {
-        SCOPED_TRACE(row++);
-        Start({system0, 0, 16});
-        overclock->ocWanted = wantedBefore;
-        overclock->ocSupported = system0 == 2;
-        window.radio = radio;
-        ((*overclock).*input)();
-        EXPECT_EQ(overclock->ocWanted, wanted);
-        EXPECT_EQ(overclock->ocSupported, supported);
-        EXPECT_EQ(service.ap6, ap6After);
-        EXPECT_EQ(window.effects, effects);
-        // Once ending, nothing switches on again.
-        overclock->EnableOverclock();
-        EXPECT_EQ(service.ap6 & 1, overclock->Ending() ? 0 : 1);
     }
 }
 

@@ -64,7 +64,7 @@ public:
     void ShowOverclockOptionMessage() override { effects.push_back("message " + std::to_string(*supported)); }
     void EnableModeControls(bool on) override { effects.push_back("controls " + std::to_string(on)); }
     void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
-    int OverclockRadioState() override { return radio; }
+    int OverclockRadioState() override { return 1; }
     void EndModalLoop() override { effects.push_back("end"); }
     std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override
     {
@@ -73,7 +73,6 @@ public:
     void DropNextQueuedFirmwareEvent() override { queued.pop_front(); }
     Lines effects;
     std::deque<std::uintptr_t> queued;  // firmware events behind the one at hand
-    int radio = 1;
     const bool* supported = nullptr;  // ocSupported, shown with the message
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "firmware/firmware_pipes.h"
@@ -171,41 +172,33 @@ TEST(ServiceIdentity, OnlyAServiceOrAProcessOfTheUserAtItsIntegrityIsBelieved)
 {
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.Start());
+    // The simulator, as the system tells it: the user's own process, at the user's level.
     const DWORD own = OwnIntegrityLevel();
-    {
-        // The simulator, as the system tells it: the user's own process, at the user's integrity.
-        const PipeClient pipe =
-            PipeClient::Connect(firmware_pipes::kSettingsPipe, GetTickCount64() + 1000, nullptr);
-        const std::optional<PipeServer> server = g_readPipeServer(pipe.Handle());
-        ASSERT_TRUE(server.has_value());
-        EXPECT_TRUE(server->sameUser);
-        EXPECT_EQ(server->integrity, own);
-        EXPECT_NE(own, 0u);
-    }
-    // Who serves the pipes instead, and whether the program believes it.
+    const std::optional<PipeServer> real = g_readPipeServer(
+        PipeClient::Connect(firmware_pipes::kSettingsPipe, GetTickCount64() + 1000, nullptr).Handle());
+    ASSERT_TRUE(real && real->sameUser && own != 0);
+    EXPECT_EQ(real->integrity, own);
+    // Believed: a service whoever it runs as, the user's own at the user's level or higher. Not: a lower
+    // level (a sandboxed process), another user's, one that cannot be told.
     const std::pair<std::optional<PipeServer>, bool> servers[] = {
-        {PipeServer{0, false, 0}, true},             // a service, whoever it runs as
-        {PipeServer{1, true, own}, true},            // the user's own, at the user's level
-        {PipeServer{1, true, own + 0x1000}, true},   // or higher
-        {PipeServer{1, true, own - 0x1000}, false},  // a lower one: a sandboxed process, say
-        {PipeServer{1, false, 0x4000}, false},       // another user's
-        {std::nullopt, false},                       // a server that cannot be told
+        {PipeServer{0, false, 0}, true},           {PipeServer{1, true, own}, true},
+        {PipeServer{1, true, own + 0x1000}, true}, {PipeServer{1, true, own - 0x1000}, false},
+        {PipeServer{1, false, 0x4000}, false},     {std::nullopt, false},
     };
-    const PipeServerReader system = g_readPipeServer;
-    g_readPipeServer = [](HANDLE) { return g_playedServer; };
-    int row = 0;
-    for (const auto& [server, believed] : servers) {
-        SCOPED_TRACE(row++);
+    const PipeServerReader system = std::exchange(g_readPipeServer, [](HANDLE) { return g_playedServer; });
+    for (const auto& row : servers) {
+        SCOPED_TRACE(&row - servers);
+        const auto& [server, believed] = row;
         g_playedServer = server;
         const std::size_t exchanges = simulator.Journal().size();
         char request[kRequestSize] = {};
         std::strcpy(request, kQueryApItem6);
         char reply[kReplySize];
-        EXPECT_EQ(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize), believed ? 1 : 0);
         CORVWmiAcpi firmware;
-        EXPECT_EQ(Subscribe(firmware), believed);
-        // Refused before a word was written to it.
-        EXPECT_EQ(simulator.Journal().size(), exchanges + (believed ? 2 : 0));
+        EXPECT_EQ(
+            std::pair(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize) == 1, Subscribe(firmware)),
+            std::pair(believed, believed));
+        EXPECT_EQ(simulator.Journal().size(), exchanges + (believed ? 2 : 0)) << "refused before a word";
     }
     g_readPipeServer = system;
 }
