@@ -73,7 +73,7 @@ public:
     void DropNextQueuedFirmwareEvent() override { queued.pop_front(); }
     Lines effects;
     std::deque<std::uintptr_t> queued;  // firmware events behind the one at hand
-    const bool* supported = nullptr;  // ocSupported, shown with the message
+    const bool* supported = nullptr;    // ocSupported, shown with the message
 };
 
 // The lines that start with the prefix, or with keep false, the others.
