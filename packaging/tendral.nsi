@@ -2,7 +2,8 @@
 ;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DICON=file
 ;            -DBIN_X86=dir -DBIN_X64=dir -DKB_X86=size -DKB_X64=size -DOUTFILE=file
 ; Options: /S installs silently with the defaults; /RUN starts the program at the end of a silent
-; install too; /D=folder installs elsewhere (last on the command line, as for every NSIS installer).
+; install too; /D=folder installs elsewhere (last on the command line and unquoted, even with spaces,
+; as for every NSIS installer).
 
 Unicode true
 ManifestDPIAware true
@@ -27,6 +28,9 @@ SetCompressor /SOLID lzma
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+; An update goes where the earlier install is, so that a folder the user chose keeps working and no
+; second copy is left behind; /D= still wins. HKCU\Software is the same in both registry views.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" InstallLocation
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
