@@ -2,7 +2,8 @@
 ;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DICON=file
 ;            -DBIN_X86=dir -DBIN_X64=dir -DKB_X86=size -DKB_X64=size -DOUTFILE=file
 ; Options: /S installs silently with the defaults; /RUN starts the program at the end of a silent
-; install too; /D=folder installs elsewhere (last on the command line, as for every NSIS installer).
+; install too; /D=folder installs elsewhere (last on the command line and unquoted, even with spaces,
+; as for every NSIS installer).
 
 Unicode true
 ManifestDPIAware true
@@ -27,6 +28,9 @@ SetCompressor /SOLID lzma
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+; An update goes where the earlier install is, so that a folder the user chose keeps working and no
+; second copy is left behind; /D= still wins. HKCU\Software is the same in both registry views.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" InstallLocation
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
@@ -43,6 +47,10 @@ ShowUninstDetails nevershow
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE English
+
+; 1 when the installer must start the program at its end without a finish page: /S /RUN, or a silent
+; update that ended a running copy, whose user would otherwise be left at stock clocks with no icon.
+Var StartAtEnd
 
 VIProductVersion "${VERSION}"
 VIFileVersion "${VERSION}"
@@ -70,6 +78,9 @@ Function ${un}EndRunningCopy
     ${EndIf}
     System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
     System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"  ; SYNCHRONIZE
+    !if "${un}" == ""
+      StrCpy $StartAtEnd 1
+    !endif
     SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
     ${If} $2 P<> 0
       System::Call "kernel32::WaitForSingleObject(p r2, i 10000)"
@@ -139,12 +150,17 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Interactively the finish page starts it (its box is checked by default), and this runs after that
+; page: starting here too would make two.
 Function .onInstSuccess
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/RUN" $1
+  ${IfNot} ${Errors}
+    StrCpy $StartAtEnd 1
+  ${EndIf}
   ${If} ${Silent}
-  ${AndIfNot} ${Errors}
+  ${AndIf} $StartAtEnd == 1
     Exec '"$INSTDIR\${EXE}"'
   ${EndIf}
 FunctionEnd

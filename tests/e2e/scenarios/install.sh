@@ -1,5 +1,5 @@
-# What scripts/package.sh makes, as a Windows user meets it: the installer, a sign-in, an update over
-# the running program, the uninstaller, and the portable zips. The installer is a 32-bit program.
+# What scripts/package.sh makes, as a Windows user meets it: the installer into a folder of one's own, a
+# sign-in, updates, the uninstaller, and the portable zips. The installer is a 32-bit program.
 
 DIST=$TENDRAL_ROOT/dist
 SETUP=$DIST/Tendral-$("$TENDRAL_ROOT/scripts/version.sh")-setup.exe
@@ -26,15 +26,16 @@ lines_since() { journal | tail -n +$(($1 + 1)); }
 
 scenario_the_installer_starts_it_at_sign_in_updates_it_and_leaves_nothing_behind() {
   tendral_runs_i686 || { E2E_SKIP="the installer is a 32-bit program"; return; }
-  local dir unix before
-  dir="$(DISPLAY= "$WINE64" cmd.exe /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')\\Programs\\Tendral"
-  unix=$(DISPLAY= "$WINE64" winepath -u "$dir" 2>/dev/null)
+  # A folder of the user's own (/D= takes no quotes, so no space), and the default one, which stays empty.
+  local dir='C:\Tendral' unix=$WINEPREFIX/drive_c/Tendral before default
+  default=$(DISPLAY= "$WINE64" winepath -u "$(DISPLAY= "$WINE64" cmd.exe /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')\\Programs\\Tendral" 2>/dev/null)
+  rm -rf "$default" "$unix"  # what a failed run may have left
   standin install
   sim_start 2 0 16
 
-  expect "the silent install succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
+  expect "the silent install succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S "/D=$dir"
   expect "the 64-bit program is in place" cmp "$unix/Velkaro.exe" "$TENDRAL_ROOT/build/mingw-x86_64/bin/Velkaro.exe"
-  expect "with its start-menu shortcut" test -f "$unix/../../../Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
+  expect "with its start-menu shortcut" test -f "${default%/Local/*}/Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
   expect_eq "the Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" "\"$dir\\Velkaro.exe\""
   expect_eq "the Uninstall key" "$(wine_reg query "$UNINSTALL_KEY" | grep -v EstimatedSize | sed -nE 's/^ +//p')" \
     "DisplayIcon    REG_SZ    $dir\\Velkaro.exe,0
@@ -56,30 +57,32 @@ UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
   expect "and switches on" eventually 5 ap6_is 17
 
   # The user turned the start at sign-in off, and Windows kept its own record of it: an update over the
-  # running copy keeps the choice and removes the record.
+  # running copy keeps the folder and the choice, removes the record, and starts the program again.
   wine_reg delete "$CURRENT_VERSION\\Run" /v Tendral /f >/dev/null
   wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
   before=$(journal | wc -l)
-  expect "the update succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S /RUN
-  expect "the new copy runs" eventually 10 sh -c "grep -c '^SUBSCRIBE' '$E2E_JOURNAL' | grep -qx 2"
-  expect_eq "one instance" "$(probe count Ormund)" 1
+  expect "the update succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
+  expect "the new copy runs and switched on" eventually 10 sh -c "tail -n 1 '$E2E_JOURNAL' | grep -q 'AP:6 -> 17'"
+  expect "nothing went into the default folder" test ! -e "$default"
   expect_eq "the old copy switched off first" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
   expect_eq "then the new one started" "$(lines_since "$before" | tail -n 6)" "UNSUBSCRIBE
 $STARTED_ON"
   expect_eq "still no Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
   expect_eq "no record of it" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
+  probe post Ormund 0x0111 303 0
+  expect "Exit ends it" probe wait-gone Ormund 10000
+  expect "with nothing running, /RUN starts it" on_desktop 60000 "$(winpath "$SETUP")" /S /RUN
+  expect "and it switches on" eventually 10 ap6_is 17
 
   wine_reg add "$CURRENT_VERSION\\Run" /v Tendral /d "\"$dir\\Velkaro.exe\"" /f >/dev/null
   wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 020000000000000000000000 /f >/dev/null
   before=$(journal | wc -l)
   expect "the silent uninstall starts" on_desktop 60000 "$dir\\uninstall.exe" /S
-  expect "the program is ended" probe wait-gone Ormund 10000
   expect "its folder is removed" eventually 20 test ! -e "$unix"
   expect_eq "through its window, which switched off" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
   # WM_CLOSE switches off, the IDCANCEL the dialog manager makes of it too, and the destruction.
   expect_eq "each step of its ending switched off" "$(lines_since "$before" | grep -c 'S:ORV_AP:AP:6:16')" 3
-  expect_eq "AP item 6" "$(ap6)" 16
-  expect "the shortcut is removed" test ! -e "$unix/../../../Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
+  expect "the shortcut is removed" test ! -e "${default%/Local/*}/Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
   expect_eq "the Run value is removed" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
   expect_eq "Windows' record of it is removed" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
   expect_eq "the Uninstall key is removed" "$(wine_reg query "$UNINSTALL_KEY" | grep -c REG_)" 0
