@@ -57,14 +57,19 @@ UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
   expect "and switches on" eventually 5 ap6_is 17
 
   # The user turned the start at sign-in off, and Windows kept its own record of it: an update over the
-  # running copy keeps the folder and the choice, removes the record, and starts the program again.
+  # running copy keeps the folder and the choice, removes the record, and starts the program again,
+  # even with the copy's option box open.
   wine_reg delete "$CURRENT_VERSION\\Run" /v Tendral /f >/dev/null
   wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
+  probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
+  sim_ctl event 0x60 >/dev/null
+  expect "the old copy's option box is open" probe wait-window Tendral 8000
   before=$(journal | wc -l)
   expect "the update succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
   expect "the new copy runs and switched on" eventually 10 sh -c "tail -n 1 '$E2E_JOURNAL' | grep -q 'AP:6 -> 17'"
   expect "nothing went into the default folder" test ! -e "$default"
-  expect_eq "the old copy switched off first" "$(lines_since "$before" | head -n 3)" "$SWITCHED_OFF_FROM_17"
+  expect_eq "the old copy switched off first" "$(lines_since "$before" | head -n 3)" "${SWITCHED_OFF_FROM_17//17/16}"
+  expect_eq "its box went with it" "$(probe count Tendral)" 0
   expect_eq "then the new one started" "$(lines_since "$before" | tail -n 6)" "UNSUBSCRIBE
 $STARTED_ON"
   expect_eq "still no Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
