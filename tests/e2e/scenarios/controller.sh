@@ -15,7 +15,7 @@ scenario_refuses_to_run_without_a_driver() {
   expect_eq "nothing was switched" "$(writes)" 0
 }
 
-scenario_option_off_switches_nothing_until_its_event_says_on() {
+scenario_option_off_switches_nothing_until_its_event_says_on_and_resume_switches_off_at_once() {
   sim_start 0 0 16
   start_running
   expect_eq "nothing written" "$(writes)" 0
@@ -27,30 +27,7 @@ scenario_option_off_switches_nothing_until_its_event_says_on() {
   local waited=$((($(date +%s%N) - start) / 1000000))
   expect "only after the firmware settled (${waited} ms)" test "$waited" -ge 2800
   echo "    option event: switched on after $waited ms"
-  exit_program
-}
-
-scenario_resume_switches_off_at_once() {
-  sim_start 2 0 16
-  start_running
-  expect_eq "AP item 6 before" "$(ap6)" 17
-  expect_eq "the broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
+  expect_eq "the resume broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
   expect_eq "switched off by the time it answered" "$(ap6)" 16
   exit_program
-}
-
-scenario_a_driver_update_leaves_the_switch_working() {
-  # The driver is reset after the start-up's three switch calls: the GPU handle of the start-up is
-  # refused from then on.
-  driver_install "reset-after 3"
-  sim_start 2 0 16
-  start_running
-  expect_eq "switched on at start-up" "$(ap6)" 17
-  probe post Ormund 0x0111 301 0
-  expect "Disable switches off with a fresh handle" eventually 5 ap6_is 16
-  probe post Ormund 0x0111 300 0
-  expect "and Enable on again" eventually 5 ap6_is 17
-  expect_eq "the GPUs were enumerated once more" "$(driver_log | grep -c '^NvAPI_EnumPhysicalGPUs')" 2
-  exit_program
-  expect_eq "AP item 6 after exit" "$(ap6)" 16
 }
