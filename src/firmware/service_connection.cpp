@@ -38,10 +38,14 @@ UniqueHandle ProcessToken(HANDLE process)
 std::optional<PipeServer> ReadPipeServer(HANDLE pipe)
 {
     ULONG processId = 0;
-    PipeServer server;
-    if (!GetNamedPipeServerProcessId(pipe, &processId) || !ProcessIdToSessionId(processId, &server.session)) {
+    ULONG session = 0;
+    // The session from the pipe itself: asking it of the process would need rights over a service's
+    // process that a user's program does not have.
+    if (!GetNamedPipeServerProcessId(pipe, &processId) || !GetNamedPipeServerSessionId(pipe, &session)) {
         return std::nullopt;
     }
+    PipeServer server;
+    server.session = session;
     if (server.session == 0) {
         return server;  // a service: nothing more to know, nor always the right to know it
     }
