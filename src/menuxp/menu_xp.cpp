@@ -11,6 +11,7 @@
 #include "platform/brush.h"
 #include "platform/dpi.h"
 #include "platform/pen.h"
+#include "platform/scoped_bk_mode.h"
 #include "platform/scoped_colors.h"
 #include "platform/scoped_select.h"
 #include "platform/window_dc.h"
@@ -410,7 +411,7 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
                     0, L"Arial");
     ScopedSelect selected(dc->m_hDC, font.m_hObject);
     const ScopedColors colors(dc->m_hDC, kWhite);
-    SetBkMode(dc->m_hDC, TRANSPARENT);
+    const ScopedBkMode transparent(dc->m_hDC, TRANSPARENT);
     TextOutW(dc->m_hDC, rect.left + Scaled(kTitleLeft), rect.bottom - Scaled(kTitleBottom), title.c_str(),
              static_cast<int>(title.size()));
 }

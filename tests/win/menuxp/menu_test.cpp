@@ -7,6 +7,7 @@
 #include "menu_gallery/menu_renderer.h"
 #include "menu_gallery/tray_menu_sample.h"
 #include "menuxp/menu_xp.h"
+#include "menuxp/menu_xp_side_bar.h"
 #include "platform/gdi_tally.h"
 
 namespace {
@@ -114,6 +115,14 @@ TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
         EXPECT_EQ(differing, 0) << dpi;
         EXPECT_GT(title, 0) << dpi << ": the title is in the lower half";
     }
+    // The menu window's own context: its background mode is as the bar found it.
+    DibCanvas canvas(40, 100);
+    SetBkMode(canvas.Dc(), OPAQUE);
+    CMenuXPSideBar bar;
+    const auto data = reinterpret_cast<ULONG_PTR>(&bar);
+    DRAWITEMSTRUCT draw{ODT_MENU, 0, 0, ODA_DRAWENTIRE, 0, nullptr, canvas.Dc(), {0, 0, 16, 1}, data};
+    CMenuXP().DrawItem(&draw);
+    EXPECT_EQ(GetBkMode(canvas.Dc()), OPAQUE);
 }
 
 TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
