@@ -131,7 +131,7 @@ BOOL CMenuXP::AppendItem(std::unique_ptr<CMenuXPText> item)
     }
     m_bBarBreak = FALSE;
     m_bBreak = FALSE;
-    if (!AppendMenuW(m_hMenu, flags, item->m_nID, reinterpret_cast<LPCWSTR>(item.get()))) {
+    if (!AppendMenuW(m_hMenu, flags, item->m_nID, reinterpret_cast<LPCWSTR>(item->ItemData()))) {
         return FALSE;
     }
     item.release();
@@ -143,7 +143,8 @@ BOOL CMenuXP::AppendSeparator()
     m_bBarBreak = FALSE;
     m_bBreak = FALSE;
     auto separator = std::make_unique<CMenuXPSeparator>();
-    if (!AppendMenuW(m_hMenu, MF_SEPARATOR | MF_OWNERDRAW, 0, reinterpret_cast<LPCWSTR>(separator.get()))) {
+    if (!AppendMenuW(m_hMenu, MF_SEPARATOR | MF_OWNERDRAW, 0,
+                     reinterpret_cast<LPCWSTR>(separator->ItemData()))) {
         return FALSE;
     }
     separator.release();
@@ -228,7 +229,7 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
     } else {
         const bool selected = (drawItem->itemState & ODS_SELECTED) != 0;
         const bool disabled = (drawItem->itemState & ODS_GRAYED) != 0;
-        const bool checked = (drawItem->itemState & ODS_CHECKED) != 0;
+        const bool checked = m_bDrawChecked && (drawItem->itemState & ODS_CHECKED) != 0;
         const bool isDefault = (drawItem->itemState & ODS_DEFAULT) != 0;
         DrawBackground(&dc, r, selected, disabled);
         if (m_nStyle == kStyleFlat) {

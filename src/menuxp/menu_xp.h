@@ -69,6 +69,9 @@ public:
     BOOL m_bBreak = FALSE;     // the next appended item opens a new column
     BOOL m_bBarBreak = FALSE;  // ... with a dividing line
     int m_nStyle = kStyleFlat;
+    // False when the entries' icons show the checked state already: the state is then there for
+    // screen readers, and the engine draws no check of its own.
+    bool m_bDrawChecked = true;
     const UINT m_nDpi;
 
 protected:

@@ -32,7 +32,7 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
     menu.m_bBreak = TRUE;
     menu.m_bBarBreak = FALSE;
     if (AppendMenuW(menu.m_hMenu, MF_OWNERDRAW | MF_SEPARATOR, sideBar->m_nID,
-                    reinterpret_cast<LPCWSTR>(sideBar.get()))) {
+                    reinterpret_cast<LPCWSTR>(sideBar->ItemData()))) {
         sideBar.release();  // the menu owns it now
     }
 
@@ -41,6 +41,12 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
                                                   ocWanted ? LoadMenuIcon(check, menu.m_nDpi) : nullptr));
     menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable",
                                                   ocWanted ? nullptr : LoadMenuIcon(check, menu.m_nDpi)));
+    // The current choice as a state screen readers announce; its icon shows it already.
+    menu.m_bDrawChecked = false;
+    if (!CheckMenuRadioItem(menu.m_hMenu, ID_TRAY_ENABLE, ID_TRAY_DISABLE,
+                            ocWanted ? ID_TRAY_ENABLE : ID_TRAY_DISABLE, MF_BYCOMMAND)) {
+        TraceIgnoredFailure(L"marking the current choice");
+    }
     if (!ocSupported) {
         EnableMenuItem(menu.m_hMenu, ID_TRAY_ENABLE, MF_DISABLED | MF_GRAYED);
         EnableMenuItem(menu.m_hMenu, ID_TRAY_DISABLE, MF_DISABLED | MF_GRAYED);

@@ -79,7 +79,7 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         menu.m_clrIconBand = kBand;
         CMenuXPText item(300, L"Enable", look.icon ? NewIcon() : nullptr);
         canvas.Fill(kUntouched);
-        const auto data = reinterpret_cast<ULONG_PTR>(&item);
+        const auto data = item.ItemData();
         DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), entry, data};
         menu.DrawItem(&draw);
         for (const Pixel& p : look.pixels) {
@@ -119,23 +119,48 @@ TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
     DibCanvas canvas(40, 100);
     SetBkMode(canvas.Dc(), OPAQUE);
     CMenuXPSideBar bar;
-    const auto data = reinterpret_cast<ULONG_PTR>(&bar);
+    const auto data = bar.ItemData();
     DRAWITEMSTRUCT draw{ODT_MENU, 0, 0, ODA_DRAWENTIRE, 0, nullptr, canvas.Dc(), {0, 0, 16, 1}, data};
     CMenuXP().DrawItem(&draw);
     EXPECT_EQ(GetBkMode(canvas.Dc()), OPAQUE);
+}
+
+// What a screen reader reads of each entry: the name in the record its item data begins with, and the
+// entry's state. (That the checked state adds nothing to the picture, the gallery shows.)
+TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
+{
+    const std::wstring names[] = {CMenuXPSideBar::kTitle, L"Enable", L"Disable", L"", L"About", L"", L"Exit"};
+    for (const auto& [supported, wanted] :
+         {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
+        const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat});
+        ASSERT_EQ(GetMenuItemCount(menu->m_hMenu), 7);
+        for (UINT position = 0; position < 7; ++position) {
+            SCOPED_TRACE(testing::Message() << supported << wanted << " at " << position);
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
+            GetMenuItemInfoW(menu->m_hMenu, position, TRUE, &info);
+            const auto& accessible = *reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
+            EXPECT_EQ(accessible.dwMSAASignature, static_cast<DWORD>(MSAA_MENU_SIG));
+            EXPECT_EQ(std::wstring(accessible.pszWText, accessible.cchWText + 1), names[position] + L'\0');
+            const bool mode = position == 1 || position == 2, chosen = position == (wanted ? 1u : 2u);
+            EXPECT_EQ((info.fState & MFS_CHECKED) != 0 && (info.fType & MFT_RADIOCHECK) != 0, chosen);
+            // Separators, the side bar among them, come grayed from the system.
+            EXPECT_EQ((info.fState & MFS_GRAYED) != 0,
+                      (mode && !supported) || (info.fType & MFT_SEPARATOR) != 0);
+        }
+    }
 }
 
 TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
 {
     CMenuXP menu;
     CMenuXPText item(300, L"Enable");
-    const struct {
-        void* header = nullptr;
-        DWORD notSignature = CMenuXPItem::kSignature + 1;
-    } foreign;
+    // A screen reader's record too, but not the engine's, though it points to an item.
+    const CMenuXPItemData foreign{{MSAA_MENU_SIG, 0, nullptr}, CMenuXPItem::kSignature + 1, &item};
     DibCanvas canvas(160, 40);
     canvas.Fill(kUntouched);
-    for (const auto& [data, type] : {std::pair{reinterpret_cast<ULONG_PTR>(&item), UINT{ODT_BUTTON}},
+    for (const auto& [data, type] : {std::pair{item.ItemData(), UINT{ODT_BUTTON}},
                                      {ULONG_PTR{0}, UINT{ODT_MENU}},
                                      {reinterpret_cast<ULONG_PTR>(&foreign), UINT{ODT_MENU}}}) {
         MEASUREITEMSTRUCT measure{type, 0, 300, 7, 7, data};
@@ -160,7 +185,7 @@ TEST(MenuXP, AnEntryIsAsHighAsItsTextOrItsIconSizePlus4)
         menu.m_fontMenu.CreateFontIndirect(&description);
         CMenuXPText item(300, L"Exit");
         item.m_nSize = size;
-        MEASUREITEMSTRUCT measure{ODT_MENU, 0, 300, 0, 0, reinterpret_cast<ULONG_PTR>(&item)};
+        MEASUREITEMSTRUCT measure{ODT_MENU, 0, 300, 0, 0, item.ItemData()};
         menu.MeasureItem(&measure);
         EXPECT_GE(measure.itemHeight, least) << size << " " << fontHeight;
         EXPECT_LE(measure.itemHeight, most) << size << " " << fontHeight;
@@ -199,7 +224,7 @@ TEST(MenuXP, DeletingAMenuFreesItsItemsAndItsMenuXpSubmenusOnly)
     AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(plain->m_hMenu), L"plain");
     const HMENU unheld = CreatePopupMenu();
     auto* unheldItem = new Counted<CMenuXPText>(destroyed[4], 330, L"In a submenu held by no object");
-    AppendMenuW(unheld, MF_OWNERDRAW, 330, reinterpret_cast<LPCWSTR>(unheldItem));
+    AppendMenuW(unheld, MF_OWNERDRAW, 330, reinterpret_cast<LPCWSTR>(unheldItem->ItemData()));
     AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(unheld), L"unheld");
     const struct {
         void* header = nullptr;
