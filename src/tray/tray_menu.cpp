@@ -24,7 +24,10 @@ HICON LoadMenuIcon(int id, UINT dpi)
 
 void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
 {
-    menu.m_clrSelection = kTrayMenuSelection;
+    // A high-contrast theme's own selection colour is the one its text is paired with.
+    if (!menu.m_bHighContrast) {
+        menu.m_clrSelection = kTrayMenuSelection;
+    }
     menu.m_nStyle = CMenuXP::kStyleFlat;
 
     // The side bar stands alone in the first column: the first item after it opens the second.

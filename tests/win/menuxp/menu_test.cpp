@@ -34,6 +34,23 @@ HICON NewIcon()
     return CopyIcon(LoadIconW(nullptr, IDI_APPLICATION));
 }
 
+// ocSupported and ocWanted.
+constexpr std::pair<bool, bool> kStates[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+
+// Whether each channel of the colour lies between the foreground's and the background's, as on the
+// antialiased edges of text, which the system blends channel by channel through its gamma.
+bool IsBlend(COLORREF colour, COLORREF foreground, COLORREF background)
+{
+    for (const int shift : {0, 8, 16}) {
+        const int c = (colour >> shift) & 0xFF, f = (foreground >> shift) & 0xFF,
+                  b = (background >> shift) & 0xFF;
+        if (c < std::min(f, b) - 2 || c > std::max(f, b) + 2) {
+            return false;
+        }
+    }
+    return true;
+}
+
 TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
 {
     struct Pixel {
@@ -130,8 +147,7 @@ TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
 TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
 {
     const std::wstring names[] = {CMenuXPSideBar::kTitle, L"Enable", L"Disable", L"", L"About", L"", L"Exit"};
-    for (const auto& [supported, wanted] :
-         {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
+    for (const auto& [supported, wanted] : kStates) {
         const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat});
         ASSERT_EQ(GetMenuItemCount(menu->m_hMenu), 7);
         for (UINT position = 0; position < 7; ++position) {
@@ -148,6 +164,45 @@ TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
             // Separators, the side bar among them, come grayed from the system.
             EXPECT_EQ((info.fState & MFS_GRAYED) != 0,
                       (mode && !supported) || (info.fType & MFT_SEPARATOR) != 0);
+        }
+    }
+}
+
+// Under a high-contrast theme every pixel belongs to the pair of where it lies, or blends the pair at the
+// edges of text: an entry's text and background, the selection's, the grayed text's. In a theme whose
+// pairs differ in blue alone, any colour of the look's own stands out.
+TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
+{
+    constexpr MenuColors kBlueAlone{
+        true, RGB(40, 200, 0), RGB(40, 200, 255), RGB(200, 40, 0), RGB(200, 40, 255), RGB(40, 200, 128)};
+    for (const MenuColors* theme : {&kHighContrastBlack, &kHighContrastWhite, &kBlueAlone}) {
+        for (const auto& [supported, wanted] : kStates) {
+            const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat, 96, theme});
+            const MenuLayout layout = LayOutMenu(*menu);
+            DibCanvas canvas(layout.size.cx, layout.size.cy);
+            for (const int selected : {-1, 1, 2, 4, 6}) {
+                PaintMenu(*menu, layout, canvas.Dc(), selected, nullptr, theme);
+                int strays = 0;
+                for (int y = 0; y < canvas.Height(); ++y) {
+                    for (int x = 0; x < canvas.Width(); ++x) {
+                        // The frame, the side bar and separators are the menu text's.
+                        std::pair pair{theme->menuText, theme->menu};
+                        for (int position = 0; position < static_cast<int>(layout.entries.size());
+                             ++position) {
+                            const MenuEntryLayout& entry = layout.entries[position];
+                            if ((entry.type & MFT_SEPARATOR) == 0 &&
+                                PtInRect(&entry.rect, {x - kMenuFrame, y - kMenuFrame})) {
+                                pair =
+                                    (entry.state & MFS_GRAYED) != 0 ? std::pair{theme->grayText, theme->menu}
+                                    : position == selected ? std::pair{theme->highlightText, theme->highlight}
+                                                           : pair;
+                            }
+                        }
+                        strays += IsBlend(canvas.Pixel(x, y), pair.first, pair.second) ? 0 : 1;
+                    }
+                }
+                EXPECT_EQ(strays, 0) << theme->menu << " " << supported << wanted << " selected " << selected;
+            }
         }
     }
 }
