@@ -166,6 +166,42 @@ BOOL CMenuXP::AppendSeparator()
     return TRUE;
 }
 
+std::vector<menuxp::KeyEntry> CMenuXP::KeyEntries() const
+{
+    std::vector<menuxp::KeyEntry> entries;
+    const int count = GetMenuItemCount(m_hMenu);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
+        if (!GetMenuItemInfoW(m_hMenu, static_cast<UINT>(position), TRUE, &info)) {
+            entries.push_back({0, true, false, false});  // keeps the positions
+            continue;
+        }
+        const CMenuXPItem* const item =
+            (info.fType & MFT_OWNERDRAW) != 0 ? CMenuXPItem::FromItemData(info.dwItemData) : nullptr;
+        wchar_t letter =
+            item != nullptr && !item->m_bSideBar && !item->m_strText.empty() ? item->m_strText[0] : 0;
+        CharUpperBuffW(&letter, 1);
+        entries.push_back({letter, (info.fType & MFT_SEPARATOR) != 0, (info.fState & MFS_GRAYED) == 0,
+                           (info.fState & MFS_HILITE) != 0});
+    }
+    return entries;
+}
+
+std::optional<LRESULT> CMenuXP::OnMenuChar(wchar_t letter)
+{
+    CharUpperBuffW(&letter, 1);
+    const menuxp::LetterAnswer answer = menuxp::AnswerLetter(KeyEntries(), letter);
+    constexpr WORD kActions[] = {MNC_IGNORE, MNC_EXECUTE, MNC_SELECT};
+    return MAKELRESULT(answer.position, kActions[answer.action]);
+}
+
+int CMenuXP::DownPressesToFirstEnabled() const
+{
+    return menuxp::DownPressesToFirstEnabled(KeyEntries());
+}
+
 int CMenuXP::Scaled(int value) const
 {
     return menuxp::Scaled(value, static_cast<int>(m_nDpi));

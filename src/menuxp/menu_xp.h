@@ -7,8 +7,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "menuxp/menu_xp_item.h"
+#include "menuxp/menu_xp_metrics.h"
 #include "menuxp/menu_xp_text.h"
 #include "platform/bitmap.h"
 #include "platform/dc.h"
@@ -44,6 +46,11 @@ public:
 
     void DrawItem(LPDRAWITEMSTRUCT drawItem) override;
     void MeasureItem(LPMEASUREITEMSTRUCT measureItem) override;
+    // Chooses, or selects in turn, the enabled entries whose text begins with the letter, as mnemonics
+    // do in a menu the system draws; the texts carry no mark and show no underline.
+    std::optional<LRESULT> OnMenuChar(wchar_t letter) override;
+    // The presses of the down arrow that select the first enabled entry once the menu is open.
+    int DownPressesToFirstEnabled() const;
 
     // The drawing operations that DrawItem composes, called virtually so that a derived menu may
     // replace any of them. Each takes the target and the rectangle to paint.
@@ -107,4 +114,6 @@ protected:
 private:
     // m_fontMenu in bold; false when there is no menu font or the bold one cannot be made.
     bool CreateBoldFont(CFont& bold) const;
+    // The entries by position, as the keyboard meets them.
+    std::vector<menuxp::KeyEntry> KeyEntries() const;
 };

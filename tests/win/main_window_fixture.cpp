@@ -8,8 +8,18 @@
 
 std::vector<TrayCall> g_trayCalls;
 int g_trayFailures = 0;
+const RECT* g_trayIconRect = nullptr;
 
 namespace {
+
+HRESULT WINAPI TellTrayIconRect(const NOTIFYICONIDENTIFIER*, RECT* location)
+{
+    if (g_trayIconRect == nullptr) {
+        return E_NOTIMPL;
+    }
+    *location = *g_trayIconRect;
+    return S_OK;
+}
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
 {
@@ -64,13 +74,16 @@ void MainWindow::SetUp()
     ASSERT_TRUE(InstallDriverLibrary());
     ASSERT_TRUE(simulator.Start());
     g_trayFailures = 0;
+    g_trayIconRect = nullptr;
     g_shellNotifyIcon = &RecordTrayCall;
+    g_shellNotifyIconGetRect = &TellTrayIconRect;
 }
 
 void MainWindow::TearDown()
 {
     ForgetRun();
     g_shellNotifyIcon = &Shell_NotifyIconW;
+    g_shellNotifyIconGetRect = &Shell_NotifyIconGetRect;
 }
 
 void MainWindow::ForgetRun()

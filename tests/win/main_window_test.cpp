@@ -296,6 +296,69 @@ TEST_F(MainWindow, TheMenuGivesTheForegroundBackUnlessTheAboutBoxTookIt)
     }
 }
 
+RECT g_menuRect{};
+int g_menuSelection = -1;
+WPARAM g_menuKey = VK_ESCAPE;
+
+// Runs inside the menu's loop: notes where the menu is and which entry is selected, then presses a key.
+void CALLBACK NoteMenuAndPressKey(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    const HWND popup = FindWindowW(L"#32768", nullptr);
+    GetWindowRect(popup, &g_menuRect);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    for (g_menuSelection = GetMenuItemCount(menu) - 1; g_menuSelection >= 0; --g_menuSelection) {
+        if ((GetMenuState(menu, g_menuSelection, MF_BYPOSITION) & MF_HILITE) != 0) {
+            break;
+        }
+    }
+    PostMessageW(popup, WM_KEYDOWN, g_menuKey, 0);
+}
+
+// The notification area brings the keyboard as a right click, with the pointer off the icon.
+TEST_F(MainWindow, TheKeyboardOpensTheMenuAtTheIconWithAnEntrySelectedAndEscapeReturnsTheFocus)
+{
+    POINT pointer{};
+    GetCursorPos(&pointer);  // Wine's desktop without a display keeps it where it is
+    const RECT onPointer{pointer.x - 8, pointer.y - 8, pointer.x + 8, pointer.y + 8};
+    const RECT icon{pointer.x + 400, pointer.y + 400, pointer.x + 416, pointer.y + 416};
+    const POINT above{icon.left, icon.top};
+    const struct {
+        const char* name;
+        const RECT* icon;
+        bool optionOn;
+        POINT corner;  // where the menu's top-left corner is for a click, its bottom-left for the keyboard
+        int selected;
+        WPARAM key = VK_ESCAPE;
+    } cases[] = {
+        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1},
+        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1},
+        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1},
+        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4},
+        {"the keyboard, About chosen: the focus goes with it", &icon, false, above, 4, VK_RETURN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
+        g_trayIconRect = c.icon;
+        g_menuKey = c.key;
+        CVelkaroDlg dialog;
+        RunModal(dialog, [&] {
+            SetTimer(nullptr, 0, 100, NoteMenuAndPressKey);
+            SendMessageW(dialog.m_hWnd, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+            const bool keyboard = c.selected >= 0;
+            EXPECT_EQ(g_menuRect.left, c.corner.x);
+            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, c.corner.y);
+            EXPECT_EQ(g_menuSelection, c.selected);
+            const bool focusBack = keyboard && c.key == VK_ESCAPE;
+            EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(focusBack ? NIM_SETFOCUS : NIM_ADD));
+            PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+        });
+        ForgetRun();
+    }
+}
+
 TEST_F(MainWindow, TheEndOfTheSessionSwitchesOffOnceAndEndsTheProgram)
 {
     CVelkaroDlg dialog;

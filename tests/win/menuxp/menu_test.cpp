@@ -207,6 +207,36 @@ TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
     }
 }
 
+// A letter typed in the open menu, by state and selected entry: the answer to WM_MENUCHAR. Grayed
+// entries are never chosen, and the side bar's title is no entry's.
+TEST(TrayMenu, ALetterChoosesTheOneEntryItBeginsOrSelectsEachInTurn)
+{
+    const auto choose = [](WORD position) { return MAKELRESULT(position, MNC_EXECUTE); };
+    const auto select = [](WORD position) { return MAKELRESULT(position, MNC_SELECT); };
+    const struct {
+        bool supported;
+        int selected;
+        wchar_t letter;
+        LRESULT answer;
+    } rows[] = {
+        {true, -1, L'D', choose(2)},  {true, -1, L'a', choose(4)},  {true, -1, L'x', MNC_IGNORE},
+        {true, -1, L'K', MNC_IGNORE}, {true, -1, L'E', select(1)},  {true, 1, L'e', select(6)},
+        {true, 6, L'E', select(1)},   {false, -1, L'E', choose(6)}, {false, -1, L'D', MNC_IGNORE},
+    };
+    for (const auto& row : rows) {
+        const auto menu = BuildTrayMenu({row.supported, true, CMenuXP::kStyleFlat});
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STATE;
+        GetMenuItemInfoW(menu->m_hMenu, row.selected, TRUE, &info);
+        info.fState |= MFS_HILITE;
+        SetMenuItemInfoW(menu->m_hMenu, row.selected, TRUE, &info);
+        const auto answer = CMenu::DispatchMenuChar(MAKEWPARAM(row.letter, MF_POPUP), LPARAM(menu->m_hMenu));
+        EXPECT_EQ(answer.value_or(-1), row.answer)
+            << row.supported << " " << row.selected << " " << char(row.letter);
+    }
+}
+
 TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
 {
     CMenuXP menu;
