@@ -14,11 +14,8 @@ namespace {
 
 HRESULT WINAPI TellTrayIconRect(const NOTIFYICONIDENTIFIER*, RECT* location)
 {
-    if (g_trayIconRect == nullptr) {
-        return E_NOTIMPL;
-    }
-    *location = *g_trayIconRect;
-    return S_OK;
+    *location = g_trayIconRect != nullptr ? *g_trayIconRect : RECT{};
+    return g_trayIconRect != nullptr ? S_OK : E_NOTIMPL;
 }
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)

@@ -266,10 +266,9 @@ void CALLBACK NoteMenuAndPressKey(HWND, UINT, UINT_PTR timer, DWORD)
     const HWND popup = FindWindowW(L"#32768", nullptr);
     GetWindowRect(popup, &g_menuRect);
     const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-    for (g_menuSelection = GetMenuItemCount(menu) - 1; g_menuSelection >= 0; --g_menuSelection) {
-        if ((GetMenuState(menu, g_menuSelection, MF_BYPOSITION) & MF_HILITE) != 0) {
-            break;
-        }
+    g_menuSelection = GetMenuItemCount(menu) - 1;
+    while (g_menuSelection >= 0 && (GetMenuState(menu, g_menuSelection, MF_BYPOSITION) & MF_HILITE) == 0) {
+        --g_menuSelection;
     }
     PostMessageW(popup, WM_KEYDOWN, g_menuKey, 0);
 }

@@ -37,18 +37,31 @@ HICON NewIcon()
 // ocSupported and ocWanted.
 constexpr std::pair<bool, bool> kStates[] = {{true, true}, {true, false}, {false, true}, {false, false}};
 
-// Whether each channel of the colour lies between the foreground's and the background's, as on the
-// antialiased edges of text, which the system blends channel by channel through its gamma.
-bool IsBlend(COLORREF colour, COLORREF foreground, COLORREF background)
+// The pixels of a high-contrast picture that are neither a colour of the pair of where they lie nor
+// between its two, as on the antialiased edges of text, which are blended channel by channel.
+int Strays(const DibCanvas& canvas, const MenuLayout& layout, int selected, const MenuColors& theme)
 {
-    for (const int shift : {0, 8, 16}) {
-        const int c = (colour >> shift) & 0xFF, f = (foreground >> shift) & 0xFF,
-                  b = (background >> shift) & 0xFF;
-        if (c < std::min(f, b) - 2 || c > std::max(f, b) + 2) {
-            return false;
+    int strays = 0;
+    for (int y = 0; y < canvas.Height(); ++y) {
+        for (int x = 0; x < canvas.Width(); ++x) {
+            // The text entry the pixel lies in; the frame, the side bar and separators are in none.
+            const auto in = [&](const MenuEntryLayout& e) {
+                return (e.type & MFT_SEPARATOR) == 0 && PtInRect(&e.rect, {x - kMenuFrame, y - kMenuFrame});
+            };
+            const auto entry = std::find_if(layout.entries.begin(), layout.entries.end(), in);
+            const bool grayed = entry != layout.entries.end() && (entry->state & MFS_GRAYED) != 0;
+            const bool chosen = !grayed && entry - layout.entries.begin() == selected;
+            const COLORREF text = grayed ? theme.grayText : chosen ? theme.highlightText : theme.menuText;
+            const COLORREF background = chosen ? theme.highlight : theme.menu, colour = canvas.Pixel(x, y);
+            for (const int shift : {0, 8, 16}) {
+                const auto [low, high] =
+                    std::minmax({int(text >> shift & 0xFF), int(background >> shift & 0xFF)});
+                const int channel = int(colour >> shift & 0xFF);
+                strays += channel < low - 2 || channel > high + 2 ? 1 : 0;
+            }
         }
     }
-    return true;
+    return strays;
 }
 
 TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
@@ -164,9 +177,9 @@ TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
     }
 }
 
-// Under a high-contrast theme every pixel belongs to the pair of where it lies, or blends the pair at the
-// edges of text: an entry's text and background, the selection's, the grayed text's. In a theme whose
-// pairs differ in blue alone, any colour of the look's own stands out.
+// Under a high-contrast theme every pixel belongs to the pair of where it lies: an entry's text and
+// background, the selection's, the grayed text's. In a theme whose pairs differ in blue alone, any colour
+// of the look's own stands out.
 TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
 {
     constexpr MenuColors kBlueAlone{
@@ -178,26 +191,8 @@ TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
             DibCanvas canvas(layout.size.cx, layout.size.cy);
             for (const int selected : {-1, 1, 2, 4, 6}) {
                 PaintMenu(*menu, layout, canvas.Dc(), selected, nullptr, theme);
-                int strays = 0;
-                for (int y = 0; y < canvas.Height(); ++y) {
-                    for (int x = 0; x < canvas.Width(); ++x) {
-                        // The frame, the side bar and separators are the menu text's.
-                        std::pair pair{theme->menuText, theme->menu};
-                        for (int position = 0; position < static_cast<int>(layout.entries.size());
-                             ++position) {
-                            const MenuEntryLayout& entry = layout.entries[position];
-                            if ((entry.type & MFT_SEPARATOR) == 0 &&
-                                PtInRect(&entry.rect, {x - kMenuFrame, y - kMenuFrame})) {
-                                pair =
-                                    (entry.state & MFS_GRAYED) != 0 ? std::pair{theme->grayText, theme->menu}
-                                    : position == selected ? std::pair{theme->highlightText, theme->highlight}
-                                                           : pair;
-                            }
-                        }
-                        strays += IsBlend(canvas.Pixel(x, y), pair.first, pair.second) ? 0 : 1;
-                    }
-                }
-                EXPECT_EQ(strays, 0) << theme->menu << " " << supported << wanted << " selected " << selected;
+                EXPECT_EQ(Strays(canvas, layout, selected, *theme), 0)
+                    << theme->menu << " " << supported << wanted << " selected " << selected;
             }
         }
     }
@@ -217,12 +212,11 @@ TEST(TrayMenu, ALetterChoosesTheOneEntryItBeginsOrSelectsEachInTurn)
     };
     for (const auto& [supported, selected, letter, expected] : rows) {
         const auto menu = BuildTrayMenu({supported, true, CMenuXP::kStyleFlat});
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STATE;
-        GetMenuItemInfoW(menu->m_hMenu, selected, TRUE, &info);
-        info.fState |= MFS_HILITE;
-        SetMenuItemInfoW(menu->m_hMenu, selected, TRUE, &info);
+        MENUITEMINFOW hilite{};
+        hilite.cbSize = sizeof hilite;
+        hilite.fMask = MIIM_STATE;
+        hilite.fState = MFS_HILITE;
+        SetMenuItemInfoW(menu->m_hMenu, selected, TRUE, &hilite);
         const auto answer = CMenu::DispatchMenuChar(MAKEWPARAM(letter, MF_POPUP), LPARAM(menu->m_hMenu));
         EXPECT_EQ(answer.value_or(-1), expected) << supported << " " << selected << " " << char(letter);
     }
