@@ -23,7 +23,7 @@ extern const UINT WM_TASKBARCREATED;
 // The shell call behind every change of the icon. Tests that have no shell tray replace it.
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW record);
 extern ShellNotifyIconFunction g_shellNotifyIcon;
-// The shell call that tells where the icon is on the screen; tests replace it with the other.
+// The shell call that tells where the icon is on the screen; tests replace it as they do the one above.
 using ShellNotifyIconGetRectFunction = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER* icon, RECT* location);
 extern ShellNotifyIconGetRectFunction g_shellNotifyIconGetRect;
 
