@@ -241,7 +241,7 @@ LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage)
 {
     if (mouseMessage == WM_RBUTTONUP) {
         m_foregroundBeforeMenu = GetForegroundWindow();
-        ShowTrayMenu(m_hWnd, m_switch.ocSupported, m_switch.ocWanted);
+        ShowTrayMenu(m_hWnd, m_trayIcon, m_switch.ocSupported, m_switch.ocWanted);
         // Queued behind the chosen command, so that it sees what the command did.
         if (!PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0)) {
             TraceIgnoredFailure(L"queueing the foreground's return");

@@ -11,6 +11,7 @@
 #include "platform/brush.h"
 #include "platform/dpi.h"
 #include "platform/pen.h"
+#include "platform/scoped_bk_mode.h"
 #include "platform/scoped_colors.h"
 #include "platform/scoped_select.h"
 #include "platform/window_dc.h"
@@ -63,18 +64,33 @@ int SurfaceHeight(HDC dc)
 
 }  // namespace
 
-CMenuXP::CMenuXP(UINT dpi) : m_nDpi(dpi)
+MenuColors SystemMenuColors()
+{
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    const bool high = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+                      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    return {high,
+            GetSysColor(COLOR_MENU),
+            GetSysColor(COLOR_MENUTEXT),
+            GetSysColor(COLOR_HIGHLIGHT),
+            GetSysColor(COLOR_HIGHLIGHTTEXT),
+            GetSysColor(COLOR_GRAYTEXT)};
+}
+
+CMenuXP::CMenuXP(UINT dpi, const MenuColors& colors) : m_nDpi(dpi)
 {
     NONCLIENTMETRICSW metrics{};
     const bool read = NonClientMetricsForDpi(metrics, dpi);
     CreateMenuFont(m_fontMenu, read ? &metrics : nullptr);
 
-    m_clrBackground = GetSysColor(COLOR_MENU);
-    m_clrSelection = GetSysColor(COLOR_HIGHLIGHT);
-    m_clrText = GetSysColor(COLOR_MENUTEXT);
-    m_clrSelectedText = GetSysColor(COLOR_HIGHLIGHTTEXT);
-    m_clrDisabledText = GetSysColor(COLOR_GRAYTEXT);
+    m_clrBackground = colors.menu;
+    m_clrSelection = colors.highlight;
+    m_clrText = colors.menuText;
+    m_clrSelectedText = colors.highlightText;
+    m_clrDisabledText = colors.grayText;
     m_clrIconBand = m_clrBackground;
+    m_bHighContrast = colors.highContrast;
 }
 
 CMenuXP::~CMenuXP()
@@ -130,7 +146,7 @@ BOOL CMenuXP::AppendItem(std::unique_ptr<CMenuXPText> item)
     }
     m_bBarBreak = FALSE;
     m_bBreak = FALSE;
-    if (!AppendMenuW(m_hMenu, flags, item->m_nID, reinterpret_cast<LPCWSTR>(item.get()))) {
+    if (!AppendMenuW(m_hMenu, flags, item->m_nID, reinterpret_cast<LPCWSTR>(item->ItemData()))) {
         return FALSE;
     }
     item.release();
@@ -142,11 +158,48 @@ BOOL CMenuXP::AppendSeparator()
     m_bBarBreak = FALSE;
     m_bBreak = FALSE;
     auto separator = std::make_unique<CMenuXPSeparator>();
-    if (!AppendMenuW(m_hMenu, MF_SEPARATOR | MF_OWNERDRAW, 0, reinterpret_cast<LPCWSTR>(separator.get()))) {
+    if (!AppendMenuW(m_hMenu, MF_SEPARATOR | MF_OWNERDRAW, 0,
+                     reinterpret_cast<LPCWSTR>(separator->ItemData()))) {
         return FALSE;
     }
     separator.release();
     return TRUE;
+}
+
+std::vector<menuxp::KeyEntry> CMenuXP::KeyEntries() const
+{
+    std::vector<menuxp::KeyEntry> entries;
+    const int count = GetMenuItemCount(m_hMenu);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
+        if (!GetMenuItemInfoW(m_hMenu, static_cast<UINT>(position), TRUE, &info)) {
+            entries.push_back({0, true, false, false});  // keeps the positions
+            continue;
+        }
+        const CMenuXPItem* const item =
+            (info.fType & MFT_OWNERDRAW) != 0 ? CMenuXPItem::FromItemData(info.dwItemData) : nullptr;
+        wchar_t letter =
+            item != nullptr && !item->m_bSideBar && !item->m_strText.empty() ? item->m_strText[0] : 0;
+        CharUpperBuffW(&letter, 1);
+        entries.push_back({letter, (info.fType & MFT_SEPARATOR) != 0, (info.fState & MFS_GRAYED) == 0,
+                           (info.fState & MFS_HILITE) != 0});
+    }
+    return entries;
+}
+
+std::optional<LRESULT> CMenuXP::OnMenuChar(wchar_t letter)
+{
+    CharUpperBuffW(&letter, 1);
+    const menuxp::LetterAnswer answer = menuxp::AnswerLetter(KeyEntries(), letter);
+    constexpr WORD kActions[] = {MNC_IGNORE, MNC_EXECUTE, MNC_SELECT};
+    return MAKELRESULT(answer.position, kActions[answer.action]);
+}
+
+int CMenuXP::DownPressesToFirstEnabled() const
+{
+    return menuxp::DownPressesToFirstEnabled(KeyEntries());
 }
 
 int CMenuXP::Scaled(int value) const
@@ -218,7 +271,12 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
     } else if (item->m_bSeparator) {
         DrawBackground(&dc, r, false, false);
         RECT groove{r.left, r.top + (h >> 1), r.right, r.bottom};
-        DrawEdge(dc.m_hDC, &groove, EDGE_ETCHED, BF_TOP);
+        if (m_bHighContrast) {
+            // The groove's two shades are no colours of the theme's.
+            PaintSolidRect(&dc, RECT{r.left, groove.top, r.right, groove.top + Scaled(1)}, m_clrText);
+        } else {
+            DrawEdge(dc.m_hDC, &groove, EDGE_ETCHED, BF_TOP);
+        }
         if (m_nStyle == kStyleFlat) {
             // The band's square is as large as a text entry's, whatever the separator's own height.
             const int side = Scaled(item->m_nSize + 4);
@@ -227,7 +285,7 @@ void CMenuXP::DrawItem(LPDRAWITEMSTRUCT drawItem)
     } else {
         const bool selected = (drawItem->itemState & ODS_SELECTED) != 0;
         const bool disabled = (drawItem->itemState & ODS_GRAYED) != 0;
-        const bool checked = (drawItem->itemState & ODS_CHECKED) != 0;
+        const bool checked = m_bDrawChecked && (drawItem->itemState & ODS_CHECKED) != 0;
         const bool isDefault = (drawItem->itemState & ODS_DEFAULT) != 0;
         DrawBackground(&dc, r, selected, disabled);
         if (m_nStyle == kStyleFlat) {
@@ -255,7 +313,7 @@ void CMenuXP::DrawBackground(CDC* dc, RECT rect, bool selected, bool disabled)
     PaintSolidRect(dc, rect, highlighted ? m_clrSelection : m_clrBackground);
     if (flat && selected && !disabled) {
         // Inside the rectangle however wide the line is at the menu's DPI.
-        CPen frame(PS_INSIDEFRAME, Scaled(1), kBlack);
+        CPen frame(PS_INSIDEFRAME, Scaled(1), m_bHighContrast ? m_clrSelectedText : kBlack);
         ScopedSelect brush(dc->m_hDC, GetStockObject(NULL_BRUSH));
         ScopedSelect pen(dc->m_hDC, frame.m_hObject);
         Rectangle(dc->m_hDC, rect.left, rect.top, rect.right, rect.bottom);
@@ -285,6 +343,13 @@ void CMenuXP::DrawButton(CDC* dc, RECT rect, bool selected, bool disabled, bool 
 
 void CMenuXP::DrawItemIcon(CDC* dc, RECT rect, HICON icon, bool selected, bool disabled, bool checked)
 {
+    if (m_bHighContrast) {
+        // In the colour of the entry's text; a checked flat entry's square has the selection's fill.
+        const bool onSelection = selected || (checked && m_nStyle == kStyleFlat);
+        PaintIconShape(dc, icon, rect,
+                       disabled ? m_clrDisabledText : (onSelection ? m_clrSelectedText : m_clrText));
+        return;
+    }
     if (disabled) {
         DrawIconSilhouette(dc, icon, false, rect);
         return;
@@ -299,6 +364,14 @@ void CMenuXP::DrawItemIcon(CDC* dc, RECT rect, HICON icon, bool selected, bool d
 }
 
 void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect) const
+{
+    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    PaintIconShape(dc, icon, Moved(rect, Scaled(1), Scaled(1)),
+                   shadowOnly ? shadow : GetSysColor(COLOR_BTNHIGHLIGHT));
+    PaintIconShape(dc, icon, rect, shadow);
+}
+
+void CMenuXP::PaintIconShape(CDC* dc, HICON icon, const RECT& rect, COLORREF color)
 {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
@@ -319,24 +392,17 @@ void CMenuXP::DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const REC
     // (its black). Both are set so that the mask's black paints exactly the brush, whatever colour the
     // previous entry's text left in the target.
     const ScopedColors colors(dc->m_hDC, kBlack, kWhite);
-    CBrush shadow(GetSysColor(COLOR_BTNSHADOW));
-    CBrush light(GetSysColor(COLOR_BTNHIGHLIGHT));
-    {
-        ScopedSelect brush(dc->m_hDC, (shadowOnly ? shadow : light).m_hObject);
-        BitBlt(dc->m_hDC, rect.left + Scaled(1), rect.top + Scaled(1), width, height, mask.m_hDC, 0, 0,
-               kBrushWhereMaskBlack);
-    }
-    {
-        ScopedSelect brush(dc->m_hDC, shadow.m_hObject);
-        BitBlt(dc->m_hDC, rect.left, rect.top, width, height, mask.m_hDC, 0, 0, kBrushWhereMaskBlack);
-    }
+    CBrush brush(color);
+    ScopedSelect selected(dc->m_hDC, brush.m_hObject);
+    BitBlt(dc->m_hDC, rect.left, rect.top, width, height, mask.m_hDC, 0, 0, kBrushWhereMaskBlack);
 }
 
 void CMenuXP::DrawCheckMark(CDC* dc, RECT rect, bool)
 {
     const menuxp::Point origin =
         menuxp::CheckMarkOrigin(rect.left, rect.top, rect.right, rect.bottom, static_cast<int>(m_nDpi));
-    CPen pen(PS_SOLID, 1, kBlack);
+    // A flat checked entry's square has the selection's fill.
+    CPen pen(PS_SOLID, 1, m_bHighContrast && m_nStyle == kStyleFlat ? m_clrSelectedText : kBlack);
     ScopedSelect selected(dc->m_hDC, pen.m_hObject);
     // Three one-pixel strokes at 96 DPI; at other DPIs the tick keeps its shape and its thickness.
     for (int k = 0; k < Scaled(3); ++k) {
@@ -356,8 +422,8 @@ void CMenuXP::DrawItemText(CDC* dc, RECT rect, const std::wstring& text, bool se
     ScopedSelect font(dc->m_hDC, (bold.m_hObject != nullptr ? bold : m_fontMenu).m_hObject);
     SetBkMode(dc->m_hDC, TRANSPARENT);
     if (disabled) {
-        // Grayed text sits on a light copy one pixel down and right.
-        if (!selected || m_nStyle == kStyleFlat) {
+        // Grayed text sits on a light copy one pixel down and right, except in the theme's own pair.
+        if (!m_bHighContrast && (!selected || m_nStyle == kStyleFlat)) {
             DrawLabelText(dc, Moved(rect, Scaled(1), Scaled(1)), text, m_clrSelectedText);
         }
         DrawLabelText(dc, rect, text, m_clrDisabledText);
@@ -396,8 +462,11 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
     if (width <= 0 || height <= 0) {
         return;  // nothing of the menu is being painted
     }
-    if (CBitmap gradient = CreateGradientBitmap(m_clrSideBarTop, m_clrSideBarBottom, dc, width, height);
-        gradient.m_hObject != nullptr) {
+    if (m_bHighContrast) {
+        PaintSolidRect(dc, rect, m_clrBackground);
+    } else if (CBitmap gradient =
+                   CreateGradientBitmap(m_clrSideBarTop, m_clrSideBarBottom, dc, width, height);
+               gradient.m_hObject != nullptr) {
         CDC memory;
         if (memory.CreateCompatibleDC(dc)) {
             ScopedSelect selected(memory.m_hDC, gradient.m_hObject);
@@ -409,8 +478,8 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
     font.CreateFont(Scaled(kTitleHeight), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
                     0, L"Arial");
     ScopedSelect selected(dc->m_hDC, font.m_hObject);
-    const ScopedColors colors(dc->m_hDC, kWhite);
-    SetBkMode(dc->m_hDC, TRANSPARENT);
+    const ScopedColors colors(dc->m_hDC, m_bHighContrast ? m_clrText : kWhite);
+    const ScopedBkMode transparent(dc->m_hDC, TRANSPARENT);
     TextOutW(dc->m_hDC, rect.left + Scaled(kTitleLeft), rect.bottom - Scaled(kTitleBottom), title.c_str(),
              static_cast<int>(title.size()));
 }

@@ -7,28 +7,50 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "menuxp/menu_xp_item.h"
+#include "menuxp/menu_xp_metrics.h"
 #include "menuxp/menu_xp_text.h"
 #include "platform/bitmap.h"
 #include "platform/dc.h"
 #include "platform/font.h"
 #include "platform/menu.h"
 
+// The system colours a menu is drawn in, and whether a high-contrast theme is on: then every colour of
+// the menu comes from these pairs, text over its own background.
+struct MenuColors {
+    bool highContrast;
+    COLORREF menu;
+    COLORREF menuText;
+    COLORREF highlight;
+    COLORREF highlightText;
+    COLORREF grayText;
+};
+
+// The system's, as they are now: SPI_GETHIGHCONTRAST and GetSysColor.
+MenuColors SystemMenuColors();
+
 class CMenuXP : public CMenu {
 public:
     static constexpr int kStyle3D = 0;
     static constexpr int kStyleFlat = 2;
 
-    // Reads the menu font for `dpi` and the system colours; no menu handle is attached yet. Every fixed
-    // size of the look is given at 96 DPI and drawn scaled to `dpi`.
-    explicit CMenuXP(UINT dpi = 96);
+    // Reads the menu font for `dpi` and takes the colours; no menu handle is attached yet. Every fixed
+    // size of the look is given at 96 DPI and drawn scaled to `dpi`. The colours are read afresh for
+    // each menu, so that a change of theme shows at the next opening.
+    explicit CMenuXP(UINT dpi = 96, const MenuColors& colors = SystemMenuColors());
     // Frees every item object and CMenuXP submenu object; the font and the menu handle go with the
     // member and the base.
     ~CMenuXP() override;
 
     void DrawItem(LPDRAWITEMSTRUCT drawItem) override;
     void MeasureItem(LPMEASUREITEMSTRUCT measureItem) override;
+    // Chooses, or selects in turn, the enabled entries whose text begins with the letter, as mnemonics
+    // do in a menu the system draws; the texts carry no mark and show no underline.
+    std::optional<LRESULT> OnMenuChar(wchar_t letter) override;
+    // The presses of the down arrow that select the first enabled entry once the menu is open.
+    int DownPressesToFirstEnabled() const;
 
     // The drawing operations that DrawItem composes, called virtually so that a derived menu may
     // replace any of them. Each takes the target and the rectangle to paint.
@@ -53,6 +75,8 @@ public:
     // Paints the icon's shape in the shadow colour at (left, top), over a copy one pixel (at 96 DPI)
     // down and right in the shadow colour (shadowOnly) or the highlight colour.
     void DrawIconSilhouette(CDC* dc, HICON icon, bool shadowOnly, const RECT& rect) const;
+    // Paints the shape of whatever the icon draws in a colour other than white, in one colour.
+    static void PaintIconShape(CDC* dc, HICON icon, const RECT& rect, COLORREF color);
     // The side bar's shading, bottom colour at the bottom row; no bitmap when it cannot be made.
     static CBitmap CreateGradientBitmap(COLORREF top, COLORREF bottom, CDC* dc, int width, int height);
 
@@ -69,6 +93,12 @@ public:
     BOOL m_bBreak = FALSE;     // the next appended item opens a new column
     BOOL m_bBarBreak = FALSE;  // ... with a dividing line
     int m_nStyle = kStyleFlat;
+    // False when the entries' icons show the checked state already: the state is then there for
+    // screen readers, and the engine draws no check of its own.
+    bool m_bDrawChecked = true;
+    // A high-contrast theme is on: no colour of the look's own (gradient, white title, black lines and
+    // frame, coloured icons, the light copy under grayed text), only the system's pairs.
+    bool m_bHighContrast = false;
     const UINT m_nDpi;
 
 protected:
@@ -84,4 +114,6 @@ protected:
 private:
     // m_fontMenu in bold; false when there is no menu font or the bold one cannot be made.
     bool CreateBoldFont(CFont& bold) const;
+    // The entries by position, as the keyboard meets them.
+    std::vector<menuxp::KeyEntry> KeyEntries() const;
 };

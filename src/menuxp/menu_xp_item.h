@@ -1,10 +1,24 @@
 // An entry of a CMenuXP: a text item, a separator or the side bar. The menu's owner-drawn entries carry
-// the item's address as item data; the signature tells the engine's items from other item data.
+// a small record as item data that points to the item; its signature tells the engine's items from
+// other item data.
 #pragma once
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <string>
+
+class CMenuXPItem;
+
+// The item data of an engine's entry. Screen readers take the name of an owner-drawn entry from an
+// MSAAMENUINFO at the start of its item data, which an object with virtual functions cannot begin with:
+// this plain record begins with it and points to the item.
+struct CMenuXPItemData {
+    MSAAMENUINFO accessible;
+    DWORD signature;
+    CMenuXPItem* item;
+};
 
 class CMenuXPItem {
 public:
@@ -16,7 +30,10 @@ public:
     CMenuXPItem(const CMenuXPItem&) = delete;
     CMenuXPItem& operator=(const CMenuXPItem&) = delete;
 
-    // The item whose address is `itemData`, or null when the data is null or carries no signature.
+    // The item data for the item's entry, whose accessible name is the item's text. The record lives
+    // with the item; the text must not change while the entry exists.
+    ULONG_PTR ItemData();
+    // The item whose record is `itemData`, or null when the data is null or not the engine's.
     static CMenuXPItem* FromItemData(ULONG_PTR itemData);
 
     DWORD m_dwSignature = kSignature;
@@ -29,4 +46,7 @@ public:
 
 protected:
     CMenuXPItem() = default;
+
+private:
+    CMenuXPItemData m_itemData{};
 };

@@ -93,4 +93,39 @@ int GradientRowIndex(int row, int height)
     return std::clamp(MulDivRound(256, row, height), 0, 255);
 }
 
+LetterAnswer AnswerLetter(std::span<const KeyEntry> entries, wchar_t letter)
+{
+    const auto matches = [letter](const KeyEntry& entry) {
+        return letter != 0 && entry.letter == letter && entry.enabled && !entry.separator;
+    };
+    const int count = static_cast<int>(entries.size());
+    int selected = -1;
+    for (int position = 0; position < count; ++position) {
+        selected = entries[static_cast<std::size_t>(position)].selected ? position : selected;
+    }
+    const auto several = std::count_if(entries.begin(), entries.end(), matches) > 1;
+    // The first match after the selection, going round; from the top when nothing is selected.
+    for (int step = 1; step <= count; ++step) {
+        const int position = (selected + step + count) % count;
+        if (matches(entries[static_cast<std::size_t>(position)])) {
+            return {several ? LetterAnswer::kSelect : LetterAnswer::kChoose, position};
+        }
+    }
+    return {LetterAnswer::kNothing, 0};
+}
+
+int DownPressesToFirstEnabled(std::span<const KeyEntry> entries)
+{
+    int presses = 0;
+    for (const KeyEntry& entry : entries) {
+        if (!entry.separator) {
+            ++presses;
+            if (entry.enabled) {
+                return presses;
+            }
+        }
+    }
+    return 0;
+}
+
 }  // namespace menuxp

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace menuxp {
 
@@ -51,5 +52,26 @@ std::array<std::uint32_t, 256> GradientTable(std::uint32_t topColor, std::uint32
 // Table entry for row `row` of a bar `height` rows high, row 0 being the bottom row. Rows whose share
 // comes out as 256 (the top row of a bar 512 rows high or more) take the top colour, entry 255.
 int GradientRowIndex(int row, int height);
+
+// An entry as the keyboard meets it.
+struct KeyEntry {
+    wchar_t letter;  // the first letter of its text, in upper case; 0 for no text
+    bool separator;  // the arrow keys pass over it
+    bool enabled;
+    bool selected;
+};
+
+// What typing a letter does in the open menu. Entries are chosen by the first letter of their text, as
+// by a mnemonic: one enabled entry with that letter is chosen at once; several take the selection in
+// turn, from the one after the selected entry, and Enter chooses. Grayed entries never match.
+struct LetterAnswer {
+    enum Action { kNothing, kChoose, kSelect } action;
+    int position;
+};
+LetterAnswer AnswerLetter(std::span<const KeyEntry> entries, wchar_t letter);
+
+// How many presses of the down arrow take a menu without a selection to its first enabled entry: the
+// arrow keys stop at every entry but separators, grayed ones too. 0 when no entry is enabled.
+int DownPressesToFirstEnabled(std::span<const KeyEntry> entries);
 
 }  // namespace menuxp

@@ -94,6 +94,12 @@ LRESULT CDialog::Default()
         CMenu::DispatchOwnerDraw(m_current.message, m_current.lParam)) {
         return TRUE;
     }
+    // ... and answer the letters typed in it.
+    if (m_current.message == WM_MENUCHAR) {
+        if (const auto answer = CMenu::DispatchMenuChar(m_current.wParam, m_current.lParam)) {
+            return *answer;
+        }
+    }
     return CallWindowProcW(m_defaultProc, m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
 }
 

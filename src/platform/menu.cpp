@@ -82,7 +82,10 @@ CMenu* CMenu::FromHandle(HMENU menu)
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, HWND owner, const RECT* excluded)
 {
     CMenu* const outer = std::exchange(g_trackedMenu, this);
-    const BOOL result = ::TrackPopupMenu(m_hMenu, flags, x, y, 0, owner, excluded);
+    // TrackPopupMenu ignores its rectangle; only TrackPopupMenuEx keeps the menu off one.
+    TPMPARAMS params{sizeof params, excluded != nullptr ? *excluded : RECT{}};
+    const BOOL result = excluded != nullptr ? ::TrackPopupMenuEx(m_hMenu, flags, x, y, owner, &params)
+                                            : ::TrackPopupMenu(m_hMenu, flags, x, y, 0, owner, nullptr);
     g_trackedMenu = outer;
     return result;
 }
@@ -90,6 +93,17 @@ BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, HWND owner, const RECT* exc
 void CMenu::DrawItem(LPDRAWITEMSTRUCT) {}
 
 void CMenu::MeasureItem(LPMEASUREITEMSTRUCT) {}
+
+std::optional<LRESULT> CMenu::OnMenuChar(wchar_t)
+{
+    return std::nullopt;
+}
+
+std::optional<LRESULT> CMenu::DispatchMenuChar(WPARAM wParam, LPARAM lParam)
+{
+    CMenu* const menu = FromHandle(reinterpret_cast<HMENU>(lParam));
+    return menu != nullptr ? menu->OnMenuChar(static_cast<wchar_t>(LOWORD(wParam))) : std::nullopt;
+}
 
 bool CMenu::DispatchOwnerDraw(UINT message, LPARAM lParam)
 {

@@ -10,6 +10,7 @@
 static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976));
 
 ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
+ShellNotifyIconGetRectFunction g_shellNotifyIconGetRect = &Shell_NotifyIconGetRect;
 const UINT WM_TASKBARCREATED = RegisterWindowMessageW(L"TaskbarCreated");
 
 namespace {
@@ -111,6 +112,22 @@ bool TrayIcon::OnTimer(UINT_PTR timerId)
         StopRetry();
     }
     return true;
+}
+
+bool TrayIcon::GetRect(RECT& location) const
+{
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = m_record.hWnd;
+    icon.uID = m_record.uID;
+    return m_record.cbSize != 0 && SUCCEEDED(g_shellNotifyIconGetRect(&icon, &location));
+}
+
+void TrayIcon::ReturnFocus()
+{
+    if (!Notify(NIM_SETFOCUS)) {
+        TraceIgnoredFailure(L"giving the focus back to the notification area");
+    }
 }
 
 BOOL TrayIcon::Notify(DWORD message)

@@ -23,6 +23,9 @@ extern const UINT WM_TASKBARCREATED;
 // The shell call behind every change of the icon. Tests that have no shell tray replace it.
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW record);
 extern ShellNotifyIconFunction g_shellNotifyIcon;
+// The shell call that tells where the icon is on the screen; tests replace it as they do the one above.
+using ShellNotifyIconGetRectFunction = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER* icon, RECT* location);
+extern ShellNotifyIconGetRectFunction g_shellNotifyIconGetRect;
 
 class TrayIcon {
 public:
@@ -44,6 +47,10 @@ public:
     void OnTaskbarCreated(UINT dpi);
     // One WM_TIMER tick: false when the timer is not the retry's.
     bool OnTimer(UINT_PTR timerId);
+    // The icon's rectangle on the screen; false when the shell does not tell it.
+    bool GetRect(RECT& location) const;
+    // Gives the keyboard focus back to the notification area, after a menu the user left.
+    void ReturnFocus();
 
     const NOTIFYICONDATAW& Record() const { return m_record; }
 

@@ -6,6 +6,7 @@
 #include "menuxp/menu_xp_side_bar.h"
 #include "menuxp/menu_xp_text.h"
 #include "platform/dpi.h"
+#include "platform/menu_key_watch.h"
 #include "platform/trace.h"
 #include "platform/win_app.h"
 #include "resources/resource.h"
@@ -24,7 +25,10 @@ HICON LoadMenuIcon(int id, UINT dpi)
 
 void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
 {
-    menu.m_clrSelection = kTrayMenuSelection;
+    // A high-contrast theme's own selection colour is the one its text is paired with.
+    if (!menu.m_bHighContrast) {
+        menu.m_clrSelection = kTrayMenuSelection;
+    }
     menu.m_nStyle = CMenuXP::kStyleFlat;
 
     // The side bar stands alone in the first column: the first item after it opens the second.
@@ -32,7 +36,7 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
     menu.m_bBreak = TRUE;
     menu.m_bBarBreak = FALSE;
     if (AppendMenuW(menu.m_hMenu, MF_OWNERDRAW | MF_SEPARATOR, sideBar->m_nID,
-                    reinterpret_cast<LPCWSTR>(sideBar.get()))) {
+                    reinterpret_cast<LPCWSTR>(sideBar->ItemData()))) {
         sideBar.release();  // the menu owns it now
     }
 
@@ -41,6 +45,12 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
                                                   ocWanted ? LoadMenuIcon(check, menu.m_nDpi) : nullptr));
     menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable",
                                                   ocWanted ? nullptr : LoadMenuIcon(check, menu.m_nDpi)));
+    // The current choice as a state screen readers announce; its icon shows it already.
+    menu.m_bDrawChecked = false;
+    if (!CheckMenuRadioItem(menu.m_hMenu, ID_TRAY_ENABLE, ID_TRAY_DISABLE,
+                            ocWanted ? ID_TRAY_ENABLE : ID_TRAY_DISABLE, MF_BYCOMMAND)) {
+        TraceIgnoredFailure(L"marking the current choice");
+    }
     if (!ocSupported) {
         EnableMenuItem(menu.m_hMenu, ID_TRAY_ENABLE, MF_DISABLED | MF_GRAYED);
         EnableMenuItem(menu.m_hMenu, ID_TRAY_DISABLE, MF_DISABLED | MF_GRAYED);
@@ -53,7 +63,7 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
         std::make_unique<CMenuXPText>(ID_TRAY_EXIT, L"Exit", LoadMenuIcon(IDI_RED_CROSS, menu.m_nDpi)));
 }
 
-void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
+void ShowTrayMenu(HWND owner, TrayIcon& icon, bool ocSupported, bool ocWanted)
 {
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -61,12 +71,30 @@ void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted)
     if (!SetForegroundWindow(owner)) {
         TraceIgnoredFailure(L"taking the foreground for the tray menu");
     }
+    // The notification area's legacy messages bring the keyboard (Enter, Space, Shift+F10, the Menu key
+    // on the selected icon) as a right click too, with the pointer anywhere, maybe on another monitor.
+    // A pointer off the icon so means the keyboard: the menu opens at the icon, covering none of it.
+    RECT iconRect{};
+    const bool keyboard = icon.GetRect(iconRect) && !PtInRect(&iconRect, cursor);
+    const POINT at = keyboard ? POINT{iconRect.left, iconRect.top} : cursor;
 
     // Drawn for the monitor it opens on, whose DPI may have changed since the last click.
-    CMenuXP menu(DpiAtPoint(cursor));
+    CMenuXP menu(DpiAtPoint(at));
     menu.Attach(CreatePopupMenu());
     ComposeTrayMenu(menu, ocSupported, ocWanted);
-    menu.TrackPopupMenu(0, cursor.x, cursor.y, owner);
+    const MenuKeyWatch keys;
+    if (keyboard) {
+        // Queued ahead of the menu's own loop, which takes them first.
+        for (int press = menu.DownPressesToFirstEnabled(); press > 0; --press) {
+            PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+        }
+        menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL, at.x, at.y, owner, &iconRect);
+    } else {
+        menu.TrackPopupMenu(0, cursor.x, cursor.y, owner);
+    }
     // Lets the owner's message loop run once more, so that the menu is really gone before the next click.
     PostMessageW(owner, WM_NULL, 0, 0);
+    if (keyboard && keys.LastKey() == VK_ESCAPE) {
+        icon.ReturnFocus();
+    }
 }

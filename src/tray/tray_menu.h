@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "menuxp/menu_xp.h"
+#include "tray/tray_icon.h"
 
 // Tray menu commands.
 inline constexpr UINT ID_TRAY_ENABLE = 300;
@@ -19,4 +20,6 @@ inline constexpr COLORREF kTrayMenuSelection = 0xDCA078;
 void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted);
 
 // The whole right click: the menu at the cursor, tracked with `owner` receiving its command, then freed.
-void ShowTrayMenu(HWND owner, bool ocSupported, bool ocWanted);
+// A right click that comes from the keyboard opens the menu at the tray icon, its first enabled entry
+// selected, and Escape then gives the focus back to the notification area.
+void ShowTrayMenu(HWND owner, TrayIcon& icon, bool ocSupported, bool ocWanted);

@@ -8,8 +8,15 @@
 
 std::vector<TrayCall> g_trayCalls;
 int g_trayFailures = 0;
+const RECT* g_trayIconRect = nullptr;
 
 namespace {
+
+HRESULT WINAPI TellTrayIconRect(const NOTIFYICONIDENTIFIER*, RECT* location)
+{
+    *location = g_trayIconRect != nullptr ? *g_trayIconRect : RECT{};
+    return g_trayIconRect != nullptr ? S_OK : E_NOTIMPL;
+}
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
 {
@@ -64,13 +71,16 @@ void MainWindow::SetUp()
     ASSERT_TRUE(InstallDriverLibrary());
     ASSERT_TRUE(simulator.Start());
     g_trayFailures = 0;
+    g_trayIconRect = nullptr;
     g_shellNotifyIcon = &RecordTrayCall;
+    g_shellNotifyIconGetRect = &TellTrayIconRect;
 }
 
 void MainWindow::TearDown()
 {
     ForgetRun();
     g_shellNotifyIcon = &Shell_NotifyIconW;
+    g_shellNotifyIconGetRect = &Shell_NotifyIconGetRect;
 }
 
 void MainWindow::ForgetRun()

@@ -26,6 +26,8 @@ struct TrayCall {
 extern std::vector<TrayCall> g_trayCalls;
 // How many of the next calls the recorded shell fails, as an Explorer that is not ready does.
 extern int g_trayFailures;
+// Where the recorded shell says the icon is; null: it does not tell (E_NOTIMPL, as Wine's answers).
+extern const RECT* g_trayIconRect;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);

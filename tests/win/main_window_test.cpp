@@ -247,38 +247,72 @@ TEST_F(MainWindow, TheHiddenWindowTakesNoKeyWhicheverOfItsControlsHasTheFocusBut
     }
 }
 
-HWND g_menuOwner = nullptr;
-UINT g_menuChoice = 0;
+RECT g_menuRect{};
+int g_menuSelection = -1;
+WPARAM g_menuKey = VK_ESCAPE;
 
-// Runs inside the menu's loop: closes it, with the chosen command (0: none) behind it.
-void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD)
+// Runs inside the menu's loop: notes where the menu is and which entry is selected, then presses a key.
+void CALLBACK NoteMenuAndPressKey(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
-    if (g_menuChoice != 0) {
-        PostMessageW(g_menuOwner, WM_COMMAND, g_menuChoice, 0);
+    const HWND popup = FindWindowW(L"#32768", nullptr);
+    GetWindowRect(popup, &g_menuRect);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    g_menuSelection = GetMenuItemCount(menu) - 1;
+    while (g_menuSelection >= 0 && (GetMenuState(menu, g_menuSelection, MF_BYPOSITION) & MF_HILITE) == 0) {
+        --g_menuSelection;
     }
-    EndMenu();
+    PostMessageW(popup, WM_KEYDOWN, g_menuKey, 0);
 }
 
-TEST_F(MainWindow, TheMenuGivesTheForegroundBackUnlessTheAboutBoxTookIt)
+// The notification area brings the keyboard as a right click, with the pointer off the icon. However the
+// menu was opened, it gives the foreground back to where it was, unless the About box took it.
+TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFocusAndForegroundBack)
 {
-    for (const UINT choice : {0u, ID_TRAY_ABOUT}) {
-        SCOPED_TRACE(choice);
+    POINT pointer{};
+    GetCursorPos(&pointer);  // Wine's desktop without a display keeps it where it is
+    const RECT onPointer{pointer.x - 8, pointer.y - 8, pointer.x + 8, pointer.y + 8};
+    const RECT icon{pointer.x + 400, pointer.y + 400, pointer.x + 416, pointer.y + 416};
+    const POINT above{icon.left, icon.top};
+    const struct {
+        const char* name;
+        const RECT* icon;
+        bool optionOn;
+        POINT corner;  // where the menu's top-left corner is for a click, its bottom-left for the keyboard
+        int selected;
+        WPARAM key = VK_ESCAPE;
+    } cases[] = {
+        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1},
+        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1},
+        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1},
+        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4},
+        {"the keyboard, About chosen: the focus goes with it", &icon, false, above, 4, VK_RETURN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(simulator.Stop());
+        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
+        g_trayIconRect = c.icon;
+        g_menuKey = c.key;
         HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20,
                                      20, 300, 200, nullptr, nullptr, nullptr, nullptr);
         CVelkaroDlg dialog;
         bool checked = false;
         RunModal(dialog, [&] {
             SetForegroundWindow(other);
-            g_menuOwner = dialog.m_hWnd;
-            g_menuChoice = choice;
-            SetTimer(nullptr, 0, 100, CloseMenu);
+            SetTimer(nullptr, 0, 100, NoteMenuAndPressKey);
             const std::size_t exchanges = simulator.Journal().size();
             SendMessageW(dialog.m_hWnd, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+            const bool keyboard = c.selected >= 0;
+            EXPECT_EQ(g_menuRect.left, c.corner.x);
+            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, c.corner.y);
+            EXPECT_EQ(g_menuSelection, c.selected);
+            const bool focusBack = keyboard && c.key == VK_ESCAPE;
+            EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(focusBack ? NIM_SETFOCUS : NIM_ADD));
             Later([&, exchanges] {
                 checked = true;
-                EXPECT_EQ(GetForegroundWindow(), choice != 0 ? g_aboutDialog->m_hWnd : other);
-                EXPECT_EQ(simulator.Journal().size(), exchanges) << "closing the menu sent something";
+                EXPECT_EQ(GetForegroundWindow(), c.key == VK_RETURN ? g_aboutDialog->m_hWnd : other);
+                EXPECT_EQ(simulator.Journal().size(), exchanges) << "the menu sent something";
                 PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
             });
         });

@@ -181,13 +181,14 @@ open_tray_menu() {
   xdotool mousemove 500 300
 }
 
-# Escape with the pointer resting on the side bar's column: X sends keys to the window under the
-# pointer, and resting there highlights no entry.
-press_escape_on_menu() {
+# Keys typed in the open menu, with the pointer resting on the side bar's column: X sends keys to the
+# window under the pointer, and resting there highlights no entry.
+press_on_menu() {
   local left top right bottom
   read -r left top right bottom < <(probe menu-rect) || return 1
-  xdotool mousemove $((left + 6)) $((top + 40)) key Escape
+  xdotool mousemove $((left + 6)) $((top + 40)) key "$@"
 }
+press_escape_on_menu() { press_on_menu Escape; }
 
 # Where to click an entry of the open menu: entries are 20 pixels high and separators 6, inside a
 # 3-pixel frame.

@@ -1,5 +1,6 @@
 // Renders the tray menu in every state into BMP files: at 96, 120, 144 and 192 DPI, both styles, the four
-// combinations of ocSupported and ocWanted, and no entry or each command entry selected.
+// combinations of ocSupported and ocWanted, and no entry or each command entry selected; and the
+// program's own look at 96 DPI in the two high-contrast themes.
 //   menuxp_gallery <output folder>
 #include <windows.h>
 
@@ -21,6 +22,26 @@ constexpr Selection kSelections[] = {
     {L"none", -1}, {L"enable", 1}, {L"disable", 2}, {L"about", 4}, {L"exit", 6},
 };
 
+// Every selection of one state of the menu; false when a picture cannot be written.
+bool Render(const std::wstring& prefix, const TrayMenuState& state, int& written)
+{
+    const auto menu = BuildTrayMenu(state);
+    const MenuLayout layout = LayOutMenu(*menu, state.dpi);
+    for (const Selection& selection : kSelections) {
+        DibCanvas canvas(layout.size.cx, layout.size.cy);
+        PaintMenu(*menu, layout, canvas.Dc(), selection.position, nullptr, state.theme);
+        const std::wstring path = prefix + L"style" + std::to_wstring(state.style) + L"-sup" +
+                                  (state.ocSupported ? L"1" : L"0") + L"-want" +
+                                  (state.ocWanted ? L"1" : L"0") + L"-" + selection.name + L".bmp";
+        if (!canvas.Valid() || !canvas.SaveBmp(path)) {
+            std::fprintf(stderr, "menuxp_gallery: cannot write %ls\n", path.c_str());
+            return false;
+        }
+        ++written;
+    }
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -29,28 +50,23 @@ int wmain(int argc, wchar_t** argv)
         std::fputs("usage: menuxp_gallery <output folder>\n", stderr);
         return 2;
     }
-    const std::wstring folder = argv[1];
+    const std::wstring folder = std::wstring(argv[1]) + L"\\";
     int written = 0;
-    for (const UINT dpi : {96u, 120u, 144u, 192u}) {
-        // The 96-DPI pictures keep their names from before the other scales.
-        const std::wstring scale = dpi == 96 ? L"" : L"dpi" + std::to_wstring(dpi) + L"-";
-        for (const int style : {CMenuXP::kStyleFlat, CMenuXP::kStyle3D}) {
-            for (const bool supported : {true, false}) {
-                for (const bool wanted : {true, false}) {
-                    const auto menu = BuildTrayMenu({supported, wanted, style, dpi});
-                    const MenuLayout layout = LayOutMenu(*menu, dpi);
-                    for (const Selection& selection : kSelections) {
-                        DibCanvas canvas(layout.size.cx, layout.size.cy);
-                        PaintMenu(*menu, layout, canvas.Dc(), selection.position);
-                        const std::wstring path = folder + L"\\" + scale + L"style" + std::to_wstring(style) +
-                                                  L"-sup" + (supported ? L"1" : L"0") + L"-want" +
-                                                  (wanted ? L"1" : L"0") + L"-" + selection.name + L".bmp";
-                        if (!canvas.Valid() || !canvas.SaveBmp(path)) {
-                            std::fprintf(stderr, "menuxp_gallery: cannot write %ls\n", path.c_str());
-                            return 1;
-                        }
-                        ++written;
+    for (const bool supported : {true, false}) {
+        for (const bool wanted : {true, false}) {
+            for (const UINT dpi : {96u, 120u, 144u, 192u}) {
+                // The 96-DPI pictures keep their names from before the other scales.
+                const std::wstring scale = dpi == 96 ? L"" : L"dpi" + std::to_wstring(dpi) + L"-";
+                for (const int style : {CMenuXP::kStyleFlat, CMenuXP::kStyle3D}) {
+                    if (!Render(folder + scale, {supported, wanted, style, dpi}, written)) {
+                        return 1;
                     }
+                }
+            }
+            for (const auto& [name, theme] :
+                 {std::pair{L"hcblack-", &kHighContrastBlack}, {L"hcwhite-", &kHighContrastWhite}}) {
+                if (!Render(folder + name, {supported, wanted, CMenuXP::kStyleFlat, 96, theme}, written)) {
+                    return 1;
                 }
             }
         }

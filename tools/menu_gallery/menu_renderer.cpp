@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "menu_gallery/dib_canvas.h"
+#include "platform/brush.h"
 #include "platform/dpi.h"
 
 MenuLayout LayOutMenu(CMenu& menu, UINT dpi)
@@ -48,15 +49,18 @@ MenuLayout LayOutMenu(CMenu& menu, UINT dpi)
     return layout;
 }
 
-void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition, const RECT* repaint)
+void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition, const RECT* repaint,
+               const MenuColors* theme)
 {
     const RECT all{0, 0, layout.size.cx, layout.size.cy};
-    FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
-    FrameRect(dc, &all, GetSysColorBrush(COLOR_BTNSHADOW));
+    CBrush background(theme != nullptr ? theme->menu : GetSysColor(COLOR_MENU));
+    CBrush frame(theme != nullptr ? theme->menuText : GetSysColor(COLOR_BTNSHADOW));
+    FillRect(dc, &all, static_cast<HBRUSH>(background.m_hObject));
+    FrameRect(dc, &all, static_cast<HBRUSH>(frame.m_hObject));
 
     DibCanvas client(layout.client.cx, layout.client.cy);
     const RECT area{0, 0, layout.client.cx, layout.client.cy};
-    FillRect(client.Dc(), &area, GetSysColorBrush(COLOR_MENU));
+    FillRect(client.Dc(), &area, static_cast<HBRUSH>(background.m_hObject));
     if (repaint != nullptr) {
         IntersectClipRect(client.Dc(), repaint->left, repaint->top, repaint->right, repaint->bottom);
     }

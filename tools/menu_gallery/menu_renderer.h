@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "menuxp/menu_xp.h"
 #include "platform/menu.h"
 
 struct MenuEntryLayout {
@@ -34,5 +35,6 @@ MenuLayout LayOutMenu(CMenu& menu, UINT dpi = 96);
 // Paints the frame and then every entry in order, with `selectedPosition` (or none, -1) highlighted,
 // at (0, 0) of `dc`. The entries are painted as into the menu window's client area, a surface of the
 // client's size; `repaint` (client coordinates) limits them to that part, as a partial repaint does.
+// Under a high-contrast `theme` the frame is the theme's menu text around its menu colour.
 void PaintMenu(CMenu& menu, const MenuLayout& layout, HDC dc, int selectedPosition,
-               const RECT* repaint = nullptr);
+               const RECT* repaint = nullptr, const MenuColors* theme = nullptr);

@@ -11,7 +11,14 @@ struct TrayMenuState {
     bool ocWanted;
     int style;  // CMenuXP::kStyleFlat for the program's own menu
     UINT dpi = 96;
+    const MenuColors* theme = nullptr;  // the system's colours when none is given
 };
+
+// The system colours of Windows' "High Contrast Black" and "High Contrast White" themes.
+inline constexpr MenuColors kHighContrastBlack{
+    true, RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0), RGB(63, 242, 63)};
+inline constexpr MenuColors kHighContrastWhite{
+    true, RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255), RGB(96, 0, 0)};
 
 // A new menu with a popup menu attached and every entry appended; positions 0 to 6.
 std::unique_ptr<CMenuXP> BuildTrayMenu(const TrayMenuState& state);

@@ -1,12 +1,13 @@
 // The menu engine where the pictures of the gallery check cannot show it: checked entries, the icon
-// band, requests that are not its own, measuring, who frees which item and submenu, and the GDI
-// objects of many rounds.
+// band, what screen readers and the keyboard get, the high-contrast colours, requests that are not its
+// own, measuring, who frees which item and submenu, and the GDI objects of many rounds.
 #include <gtest/gtest.h>
 
 #include "menu_gallery/dib_canvas.h"
 #include "menu_gallery/menu_renderer.h"
 #include "menu_gallery/tray_menu_sample.h"
 #include "menuxp/menu_xp.h"
+#include "menuxp/menu_xp_side_bar.h"
 #include "platform/gdi_tally.h"
 
 namespace {
@@ -33,6 +34,36 @@ HICON NewIcon()
     return CopyIcon(LoadIconW(nullptr, IDI_APPLICATION));
 }
 
+// ocSupported and ocWanted.
+constexpr std::pair<bool, bool> kStates[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+
+// The pixels of a high-contrast picture that are neither a colour of the pair of where they lie nor
+// between its two, as on the antialiased edges of text, which are blended channel by channel.
+int Strays(const DibCanvas& canvas, const MenuLayout& layout, int selected, const MenuColors& theme)
+{
+    int strays = 0;
+    for (int y = 0; y < canvas.Height(); ++y) {
+        for (int x = 0; x < canvas.Width(); ++x) {
+            // The text entry the pixel lies in; the frame, the side bar and separators are in none.
+            const auto in = [&](const MenuEntryLayout& e) {
+                return (e.type & MFT_SEPARATOR) == 0 && PtInRect(&e.rect, {x - kMenuFrame, y - kMenuFrame});
+            };
+            const auto entry = std::find_if(layout.entries.begin(), layout.entries.end(), in);
+            const bool grayed = entry != layout.entries.end() && (entry->state & MFS_GRAYED) != 0;
+            const bool chosen = !grayed && entry - layout.entries.begin() == selected;
+            const COLORREF text = grayed ? theme.grayText : chosen ? theme.highlightText : theme.menuText;
+            const COLORREF background = chosen ? theme.highlight : theme.menu, colour = canvas.Pixel(x, y);
+            for (const int shift : {0, 8, 16}) {
+                const auto [low, high] =
+                    std::minmax({int(text >> shift & 0xFF), int(background >> shift & 0xFF)});
+                const int channel = int(colour >> shift & 0xFF);
+                strays += channel < low - 2 || channel > high + 2 ? 1 : 0;
+            }
+        }
+    }
+    return strays;
+}
+
 TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
 {
     struct Pixel {
@@ -53,12 +84,8 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         {"flat checked, no icon: a black check mark from (16, 16) in a framed square", CMenuXP::kStyleFlat,
          ODS_CHECKED, false, {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {16, 19, kBlack},
          {16, 21, kBlack}, {18, 21, kBlack}, {22, 17, kBlack}, {15, 19, kSelection}, {23, 16, kSelection}}},
-        {"flat checked: only the icon square framed", CMenuXP::kStyleFlat, ODS_CHECKED, true,
-         {{10, 20, kBlack}, {29, 20, kBlack}, {80, 10, kBackground}, {11, 11, kSelection}}},
         {"3D checked: a sunken highlighted square", CMenuXP::kStyle3D, ODS_CHECKED, true,
          {{10, 10, kShadow}, {29, 29, kLight}, {11, 11, kLight}, {140, 12, kBackground}}},
-        {"3D checked, no icon: the check mark", CMenuXP::kStyle3D, ODS_CHECKED, false,
-         {{16, 19, kBlack}, {22, 17, kBlack}, {15, 19, kLight}}},
         // At 144 DPI the square is 30, shrunk by 3 for the mark, which is 12 wide from (19, 19): five
         // strokes from (19, 24) down to (22, 27) and up to (30, 19), exclusive; the frame 2 wide.
         {"flat checked at 144 DPI: the band, the frame and the mark scaled", CMenuXP::kStyleFlat, ODS_CHECKED,
@@ -78,7 +105,7 @@ TEST(MenuXPDraw, CheckedEntriesAndTheIconBand)
         menu.m_clrIconBand = kBand;
         CMenuXPText item(300, L"Enable", look.icon ? NewIcon() : nullptr);
         canvas.Fill(kUntouched);
-        const auto data = reinterpret_cast<ULONG_PTR>(&item);
+        const auto data = item.ItemData();
         DRAWITEMSTRUCT draw{ODT_MENU, 0, 300, ODA_DRAWENTIRE, look.state, nullptr, canvas.Dc(), entry, data};
         menu.DrawItem(&draw);
         for (const Pixel& p : look.pixels) {
@@ -114,19 +141,96 @@ TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
         EXPECT_EQ(differing, 0) << dpi;
         EXPECT_GT(title, 0) << dpi << ": the title is in the lower half";
     }
+    // The menu window's own context: its background mode is as the bar found it.
+    DibCanvas canvas(40, 100);
+    SetBkMode(canvas.Dc(), OPAQUE);
+    CMenuXPSideBar bar;
+    const auto data = bar.ItemData();
+    DRAWITEMSTRUCT draw{ODT_MENU, 0, 0, ODA_DRAWENTIRE, 0, nullptr, canvas.Dc(), {0, 0, 16, 1}, data};
+    CMenuXP().DrawItem(&draw);
+    EXPECT_EQ(GetBkMode(canvas.Dc()), OPAQUE);
+}
+
+// What a screen reader reads of each entry: the name in the record its item data begins with, and the
+// entry's state. (That the checked state adds nothing to the picture, the gallery shows.)
+TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
+{
+    const std::wstring names[] = {CMenuXPSideBar::kTitle, L"Enable", L"Disable", L"", L"About", L"", L"Exit"};
+    for (const auto& [supported, wanted] : kStates) {
+        const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat});
+        ASSERT_EQ(GetMenuItemCount(menu->m_hMenu), 7);
+        for (UINT position = 0; position < 7; ++position) {
+            SCOPED_TRACE(testing::Message() << supported << wanted << " at " << position);
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
+            GetMenuItemInfoW(menu->m_hMenu, position, TRUE, &info);
+            const auto& accessible = *reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
+            EXPECT_EQ(accessible.dwMSAASignature, static_cast<DWORD>(MSAA_MENU_SIG));
+            EXPECT_EQ(std::wstring(accessible.pszWText, accessible.cchWText + 1), names[position] + L'\0');
+            const bool mode = position == 1 || position == 2, chosen = position == (wanted ? 1u : 2u);
+            EXPECT_EQ((info.fState & MFS_CHECKED) != 0 && (info.fType & MFT_RADIOCHECK) != 0, chosen);
+            // Separators, the side bar among them, come grayed from the system.
+            EXPECT_EQ((info.fState & MFS_GRAYED) != 0,
+                      (mode && !supported) || (info.fType & MFT_SEPARATOR) != 0);
+        }
+    }
+}
+
+// Under a high-contrast theme every pixel belongs to the pair of where it lies: an entry's text and
+// background, the selection's, the grayed text's. In a theme whose pairs differ in blue alone, any colour
+// of the look's own stands out.
+TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
+{
+    constexpr MenuColors kBlueAlone{
+        true, RGB(40, 200, 0), RGB(40, 200, 255), RGB(200, 40, 0), RGB(200, 40, 255), RGB(40, 200, 128)};
+    for (const MenuColors* theme : {&kHighContrastBlack, &kHighContrastWhite, &kBlueAlone}) {
+        for (const auto& [supported, wanted] : kStates) {
+            const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat, 96, theme});
+            const MenuLayout layout = LayOutMenu(*menu);
+            DibCanvas canvas(layout.size.cx, layout.size.cy);
+            for (const int selected : {-1, 1, 2, 4, 6}) {
+                PaintMenu(*menu, layout, canvas.Dc(), selected, nullptr, theme);
+                EXPECT_EQ(Strays(canvas, layout, selected, *theme), 0)
+                    << theme->menu << " " << supported << wanted << " selected " << selected;
+            }
+        }
+    }
+}
+
+// A letter typed in the open menu, by state and selected entry: the answer to WM_MENUCHAR. Grayed
+// entries are never chosen, and the side bar's title is no entry's.
+TEST(TrayMenu, ALetterChoosesTheOneEntryItBeginsOrSelectsEachInTurn)
+{
+    const auto choose = [](WORD position) { return MAKELRESULT(position, MNC_EXECUTE); };
+    const auto select = [](WORD position) { return MAKELRESULT(position, MNC_SELECT); };
+    // ocSupported, the selected position, the letter, the answer.
+    const std::tuple<bool, int, wchar_t, LRESULT> rows[] = {
+        {true, -1, L'D', choose(2)},  {true, -1, L'a', choose(4)},  {true, -1, L'x', MNC_IGNORE},
+        {true, -1, L'K', MNC_IGNORE}, {true, -1, L'E', select(1)},  {true, 1, L'e', select(6)},
+        {true, 6, L'E', select(1)},   {false, -1, L'E', choose(6)}, {false, -1, L'D', MNC_IGNORE},
+    };
+    for (const auto& [supported, selected, letter, expected] : rows) {
+        const auto menu = BuildTrayMenu({supported, true, CMenuXP::kStyleFlat});
+        MENUITEMINFOW hilite{};
+        hilite.cbSize = sizeof hilite;
+        hilite.fMask = MIIM_STATE;
+        hilite.fState = MFS_HILITE;
+        SetMenuItemInfoW(menu->m_hMenu, selected, TRUE, &hilite);
+        const auto answer = CMenu::DispatchMenuChar(MAKEWPARAM(letter, MF_POPUP), LPARAM(menu->m_hMenu));
+        EXPECT_EQ(answer.value_or(-1), expected) << supported << " " << selected << " " << char(letter);
+    }
 }
 
 TEST(MenuXP, RequestsThatAreNotOursAreLeftAlone)
 {
     CMenuXP menu;
     CMenuXPText item(300, L"Enable");
-    const struct {
-        void* header = nullptr;
-        DWORD notSignature = CMenuXPItem::kSignature + 1;
-    } foreign;
+    // A screen reader's record too, but not the engine's, though it points to an item.
+    const CMenuXPItemData foreign{{MSAA_MENU_SIG, 0, nullptr}, CMenuXPItem::kSignature + 1, &item};
     DibCanvas canvas(160, 40);
     canvas.Fill(kUntouched);
-    for (const auto& [data, type] : {std::pair{reinterpret_cast<ULONG_PTR>(&item), UINT{ODT_BUTTON}},
+    for (const auto& [data, type] : {std::pair{item.ItemData(), UINT{ODT_BUTTON}},
                                      {ULONG_PTR{0}, UINT{ODT_MENU}},
                                      {reinterpret_cast<ULONG_PTR>(&foreign), UINT{ODT_MENU}}}) {
         MEASUREITEMSTRUCT measure{type, 0, 300, 7, 7, data};
@@ -151,7 +255,7 @@ TEST(MenuXP, AnEntryIsAsHighAsItsTextOrItsIconSizePlus4)
         menu.m_fontMenu.CreateFontIndirect(&description);
         CMenuXPText item(300, L"Exit");
         item.m_nSize = size;
-        MEASUREITEMSTRUCT measure{ODT_MENU, 0, 300, 0, 0, reinterpret_cast<ULONG_PTR>(&item)};
+        MEASUREITEMSTRUCT measure{ODT_MENU, 0, 300, 0, 0, item.ItemData()};
         menu.MeasureItem(&measure);
         EXPECT_GE(measure.itemHeight, least) << size << " " << fontHeight;
         EXPECT_LE(measure.itemHeight, most) << size << " " << fontHeight;
@@ -190,7 +294,7 @@ TEST(MenuXP, DeletingAMenuFreesItsItemsAndItsMenuXpSubmenusOnly)
     AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(plain->m_hMenu), L"plain");
     const HMENU unheld = CreatePopupMenu();
     auto* unheldItem = new Counted<CMenuXPText>(destroyed[4], 330, L"In a submenu held by no object");
-    AppendMenuW(unheld, MF_OWNERDRAW, 330, reinterpret_cast<LPCWSTR>(unheldItem));
+    AppendMenuW(unheld, MF_OWNERDRAW, 330, reinterpret_cast<LPCWSTR>(unheldItem->ItemData()));
     AppendMenuW(menu->m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(unheld), L"unheld");
     const struct {
         void* header = nullptr;
