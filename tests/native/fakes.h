@@ -66,14 +66,10 @@ public:
     void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
     int OverclockRadioState() override { return 1; }
     void EndModalLoop() override { effects.push_back("end"); }
-    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override
-    {
-        return queued.empty() ? std::nullopt : std::optional(queued.front());
-    }
-    void DropNextQueuedFirmwareEvent() override { queued.pop_front(); }
+    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override { return std::nullopt; }
+    void DropNextQueuedFirmwareEvent() override {}
     Lines effects;
-    std::deque<std::uintptr_t> queued;  // firmware events behind the one at hand
-    const bool* supported = nullptr;    // ocSupported, shown with the message
+    const bool* supported = nullptr;  // ocSupported, shown with the message
 };
 
 // The lines that start with the prefix, or with keep false, the others.
