@@ -54,6 +54,7 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
     OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_DPICHANGED),
     OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_SETTINGCHANGE),
     OnMessage<&CVelkaroDlg::OnScaleChanged>(WM_DISPLAYCHANGE),
+    OnMessage<&CVelkaroDlg::OnFinishStartup>(WM_FINISH_STARTUP),
     OnMessage<&CVelkaroDlg::OnFirmwareEvent>(WM_FIRMWARE_EVENT),
     OnMessage<&CVelkaroDlg::OnFirmwareResubscribed>(WM_FIRMWARE_RESUBSCRIBED),
     OnMessage<&CVelkaroDlg::OnPowerBroadcast>(WM_POWERBROADCAST),
@@ -104,14 +105,29 @@ BOOL CVelkaroDlg::OnInitDialog()
     }
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
+    // Queued before the icon exists, so that it comes ahead of anything the icon brings.
+    if (!PostMessageW(m_hWnd, WM_FINISH_STARTUP, 0, 0)) {
+        OnFinishStartup();
+    }
     m_trayIcon.Add(m_hWnd, IDR_MAINFRAME, TaskbarDpi());
     g_brightnessTarget = m_hWnd;
+    return TRUE;
+}
+
+// The exchanges of start-up with the firmware and the driver, in their order, as the message loop's
+// first message: the icon shows and the loop answers without waiting for them, and the user's first
+// click comes after them. Once only, and not when the program is already ending.
+LRESULT CVelkaroDlg::OnFinishStartup()
+{
+    if (std::exchange(m_startupFinished, true) || m_switch.Ending()) {
+        return 0;
+    }
     SubscribeFirmwareEvents();
-    StartBrightnessWatcher();
     CheckGpu();
     ApplyInitialOverclockState();
-    CreateAboutBox();
-    return TRUE;
+    // Last: its thread loads WMI's libraries, which the driver's library would otherwise wait for.
+    StartBrightnessWatcher();
+    return 0;
 }
 
 void CVelkaroDlg::AddSystemMenuAbout()
@@ -139,26 +155,23 @@ void CVelkaroDlg::SubscribeFirmwareEvents()
 
 void CVelkaroDlg::StartBrightnessWatcher()
 {
-    // Without it the program only misses brightness events, so the result is not looked at.
-    if (::StartBrightnessWatcher(g_brightnessTarget) != kBrightnessSubscribed) {
-        TraceIgnoredFailure(L"starting the brightness watcher");
+    if (!StartBrightnessWatcherThread(g_brightnessTarget)) {
+        TraceIgnoredFailure(L"starting the brightness watcher's thread");
     }
 }
 
-// The About box is made once, hidden, and lives until the process ends; the tray menu only shows it.
-void CVelkaroDlg::CreateAboutBox()
-{
-    auto* about = new CAboutDlg();
-    if (!about->Create()) {
-        TraceIgnoredFailure(L"creating the About box");
-    }
-    g_aboutDialog = about;
-}
-
+// The About box is made when it is first shown, not at start-up, where it would keep the message loop
+// waiting; it lives until the process ends and the tray menu only shows it again.
 void CVelkaroDlg::ShowAboutBox()
 {
     if (g_aboutDialog == nullptr) {
-        return;
+        auto* about = new CAboutDlg();
+        if (!about->Create()) {
+            TraceIgnoredFailure(L"creating the About box");
+            delete about;
+            return;
+        }
+        g_aboutDialog = about;
     }
     ShowWindow(g_aboutDialog->m_hWnd, SW_SHOW);
     g_aboutDialog->CenterOnDesktop();

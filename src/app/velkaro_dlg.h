@@ -43,7 +43,6 @@ private:
     void StartBrightnessWatcher();
     void CheckGpu();
     void ApplyInitialOverclockState();
-    void CreateAboutBox();
     void ShowAboutBox();
     bool FilterKeys(MSG& message);
     void Shutdown();
@@ -59,6 +58,7 @@ private:
     LRESULT OnTaskbarCreated();
     LRESULT OnTimer(WPARAM timerId, LPARAM);
     LRESULT OnScaleChanged();
+    LRESULT OnFinishStartup();
     LRESULT OnFirmwareEvent(WPARAM eventCode, LPARAM);
     LRESULT OnFirmwareResubscribed();
     LRESULT OnPowerBroadcast(WPARAM powerEvent, LPARAM data);
@@ -90,17 +90,20 @@ private:
     std::unique_ptr<MessageFilter> m_keyFilter;
     HWND m_foregroundBeforeMenu = nullptr;  // what the tray menu took the foreground from
     bool m_optionMessageOpen = false;
-    bool m_shutDown = false;  // the shutdown sequence ran: at the end of the session or on destruction
+    bool m_startupFinished = false;  // the exchanges of start-up ran, or were let go by an early end
+    bool m_shutDown = false;         // the shutdown sequence ran: at the end of the session or on destruction
 
     static const MessageEntry kMessages[];
 };
 
 // Posted to the main window after the tray menu has closed, behind the command chosen in it.
 inline constexpr UINT WM_TRAYMENU_CLOSED = WM_APP + 1;
+// Posted to itself by the main window as it is made: the rest of start-up, as the loop's first message.
+inline constexpr UINT WM_FINISH_STARTUP = WM_APP + 2;
 // What Windows shows while the end of the session waits for the switch-off.
 inline constexpr wchar_t kShutdownReason[] = L"Tendral is switching the overclocked mode off.";
 
 class CAboutDlg;
 
-// The modeless About box, made at start-up; null before.
+// The modeless About box, made when first shown; null before.
 extern CAboutDlg* g_aboutDialog;

@@ -11,12 +11,25 @@
 #include "brightness/event_sink.h"
 #include "brightness/unique_bstr.h"
 #include "brightness/wmi_identifiers.h"
+#include "platform/trace.h"
+#include "platform/unique_handle.h"
 
 namespace {
 
 constexpr wchar_t kNamespace[] = L"ROOT\\WMI";
 constexpr wchar_t kQueryLanguage[] = L"WQL";
 constexpr wchar_t kQuery[] = L"SELECT * FROM WmiMonitorBrightnessEvent";
+
+DWORD WINAPI WatchBrightness(void* target)
+{
+    if (StartBrightnessWatcher(*static_cast<const std::atomic<HWND>*>(target)) != kBrightnessSubscribed) {
+        // Without it the program only misses brightness events.
+        TraceIgnoredFailure(L"starting the brightness watcher");
+        return 0;
+    }
+    Sleep(INFINITE);
+    return 0;
+}
 
 }  // namespace
 
@@ -94,4 +107,12 @@ int StartBrightnessWatcher(const std::atomic<HWND>& target)
     stubSink.Reset();
     com.Keep();
     return kBrightnessSubscribed;
+}
+
+bool StartBrightnessWatcherThread(const std::atomic<HWND>& target)
+{
+    // The thread is never waited for: the handle is not needed.
+    const UniqueHandle thread(
+        CreateThread(nullptr, 0, &WatchBrightness, const_cast<std::atomic<HWND>*>(&target), 0, nullptr));
+    return static_cast<bool>(thread);
 }

@@ -1,4 +1,4 @@
-// The one-shot subscription to WMI's display-brightness events, run once at start-up.
+// The one-shot subscription to WMI's display-brightness events, made once at start-up.
 #pragma once
 
 #include <windows.h>
@@ -21,3 +21,9 @@ enum BrightnessWatcherResult : int {
 // process. On success COM stays initialised on this thread and WMI keeps the subscription until the
 // process ends; on any failure everything obtained is released and COM uninitialised again.
 int StartBrightnessWatcher(const std::atomic<HWND>& target);
+
+// The same on a thread of its own, so that the window never waits for WMI: at sign-in the management
+// service may still be starting, for seconds. A failure is only traced. After a success the thread
+// stays, idle, in the multithreaded apartment the subscription lives in, so that the apartment lasts
+// as long as the process; otherwise it ends with the attempt. False when no thread could be started.
+bool StartBrightnessWatcherThread(const std::atomic<HWND>& target);

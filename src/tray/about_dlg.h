@@ -1,5 +1,5 @@
-// The About box. One is created hidden at start-up and shown from the tray menu; the system menu's
-// About runs a separate one modally.
+// The About box. The tray menu shows one, made when first shown and kept; the system menu's About
+// runs a separate one modally.
 #pragma once
 
 #include "platform/dialog.h"

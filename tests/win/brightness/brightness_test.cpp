@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "brightness/brightness_watcher.h"
@@ -36,13 +37,18 @@ using Steps = std::vector<std::string>;
 Steps g_journal;
 enum class Fault { None, Locator, Connect, Blanket, Apartment, Stub, StubMissing, StubSink, Query } g_fault;
 HRESULT g_initializeResult = S_OK;
-IWbemObjectSink* g_handler = nullptr;  // the subscription's handler, held as WMI holds it
+std::atomic<IWbemObjectSink*> g_handler{nullptr};  // the subscription's handler, held as WMI holds it
+// When set, the connection waits for it, at most 5 s: a management service that is slow to answer.
+HANDLE g_connectionGate = nullptr;
+std::atomic<bool> g_connecting{false};
 
 template <class... T>
 void Log(const char* format, T... arguments)
 {
+    static std::mutex journal;  // the watcher's thread writes too
     char line[200];
     std::snprintf(line, sizeof line, format, arguments...);
+    const std::lock_guard<std::mutex> lock(journal);
     g_journal.push_back(line);
 }
 
@@ -135,6 +141,11 @@ struct Fake : NotImplemented {
     {
         const bool nulls = !user && !password && !locale && !authority && !context;
         Log("ConnectServer %ls(%u) %ld %s", resource, SysStringLen(resource), flags, nulls ? "null" : "set");
+        g_connecting = true;
+        if (g_connectionGate != nullptr) {
+            WaitForSingleObject(g_connectionGate, 5000);
+        }
+        g_connecting = false;
         *services = g_fault == Fault::Connect ? nullptr : new Fake("services");
         return *services != nullptr ? S_OK : static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE);
     }
@@ -157,8 +168,9 @@ struct Fake : NotImplemented {
     {
         Log("ExecNotificationQueryAsync %ls(%u) %ls(%u) 0x%lX %s %s", language, SysStringLen(language), query,
             SysStringLen(query), flags, context ? "set" : "null", static_cast<Fake*>(handler)->name);
-        g_handler = g_fault == Fault::Query ? nullptr : handler;
-        return g_handler != nullptr && handler->AddRef() ? S_OK : static_cast<HRESULT>(0x8004100C);
+        const bool take = g_fault != Fault::Query && handler->AddRef();
+        g_handler = take ? handler : nullptr;
+        return take ? S_OK : static_cast<HRESULT>(0x8004100C);
     }
     HRESULT STDMETHODCALLTYPE Indicate(LONG n, IWbemClassObject** objects) override
     {
@@ -277,7 +289,7 @@ TEST(BrightnessWatcher, EveryOutcomeReleasesWhatItObtainedAndBalancesCom)
         // Every reference to the sink is gone once WMI lets go of its handler.
         EXPECT_EQ(g_watchedDeleted.load(), c.code != 0 && g_watched != nullptr);
         if (c.code == 0) {
-            g_handler->Release();
+            g_handler.load()->Release();
             EXPECT_TRUE(g_watchedDeleted);
         }
     }
@@ -399,8 +411,9 @@ TEST(EventSink, IndicateSendsTheFirstBrightnessOnce)
     }
 }
 
-// The main window's subscription: an event reaches the running window, and none reaches it once its
-// destruction has begun (at WM_NCDESTROY, after WM_DESTROY, the window still exists).
+// The main window's subscription, made while the window already answers however long WMI takes to
+// connect: an event reaches the running window, and none reaches it once its destruction has begun
+// (at WM_NCDESTROY, after WM_DESTROY, the window still exists).
 WNDPROC g_dialogProc = nullptr;
 LRESULT CALLBACK WatchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -409,29 +422,37 @@ LRESULT CALLBACK WatchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lP
     } else if (message == WM_NCDESTROY) {
         Fake late("late", nullptr, 41);
         IWbemClassObject* batch[] = {&late};
-        g_handler->Indicate(1, batch);
+        g_handler.load()->Indicate(1, batch);
     }
     return CallWindowProcW(g_dialogProc, window, message, wParam, lParam);
 }
 
 class BrightnessInMainWindow : public MainWindow {};
 
-TEST_F(BrightnessInMainWindow, EventsReachTheRunningWindowOnly)
+TEST_F(BrightnessInMainWindow, ASlowConnectionKeepsNothingWaitingAndEventsReachTheRunningWindowOnly)
 {
     g_comRuntime = {&InitializeEx, &InitializeSecurity, &CreateInstance, &SetProxyBlanket, &Uninitialize};
     g_fault = Fault::None;
     g_received.clear();
+    g_handler = nullptr;
+    g_connectionGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Fake forty("forty", nullptr, 40);
     IWbemClassObject* batch[] = {&forty};
     CVelkaroDlg dialog;
     RunModal(dialog, [&] {
+        // The message loop runs while the connection is still being made.
+        EXPECT_TRUE(PumpUntil([] { return g_connecting.load(); }, 3000));
+        EXPECT_EQ(g_handler.load(), nullptr);
+        SetEvent(g_connectionGate);
+        ASSERT_TRUE(PumpUntil([] { return g_handler != nullptr; }, 3000));
         g_dialogProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(dialog.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchDialog)));
-        g_handler->Indicate(1, batch);
+        g_handler.load()->Indicate(1, batch);
         PostMessageW(dialog.m_hWnd, WM_CLOSE, 0, 0);
     });
+    CloseHandle(std::exchange(g_connectionGate, nullptr));
     g_comRuntime = ComRuntime{};
-    g_handler->Release();
+    g_handler.load()->Release();
     EXPECT_EQ(g_received, (std::vector<std::pair<WPARAM, LPARAM>>{{40, 0}}));
 }
 
