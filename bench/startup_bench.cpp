@@ -1,5 +1,6 @@
-// Start-up of Velkaro.exe against a minimal tray program, started in turn: medians of the moments a
-// user can tell, from the process's creation, and their ratio. Prints figures, asserts nothing.
+// Start-up of Velkaro.exe (one build or several, to compare them) against a minimal tray program, all
+// started in turn: medians of the moments a user can tell, and their ratio. Prints figures, asserts
+// nothing.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -146,8 +147,8 @@ double Median(std::vector<double> values)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 5) {
-        std::fputs("usage: startup_bench DESKTOP RUNS VELKARO_EXE MINIMAL_EXE\n", stderr);
+    if (argc < 5) {
+        std::fputs("usage: startup_bench DESKTOP RUNS MINIMAL_EXE VELKARO_EXE [VELKARO_EXE...]\n", stderr);
         return 2;
     }
     HDESK desktop = OpenDesktopW(argv[1], 0, FALSE, GENERIC_ALL);
@@ -156,34 +157,43 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const int runs = std::max(1, _wtoi(argv[2]));
-    const Program programs[] = {{argv[3], L"#32770", L"Ormund"},
-                                {argv[4], L"TendralMinimalTray", L"Minimal tray"}};
-    std::vector<double> samples[2][kMilestones];
+    std::vector<Program> programs = {{argv[3], L"TendralMinimalTray", L"Minimal tray"}};
+    for (int i = 4; i < argc; ++i) {
+        programs.push_back({argv[i], L"#32770", L"Ormund"});
+    }
+    const int count = static_cast<int>(programs.size());
+    std::vector<std::vector<double>> samples(count * kMilestones);
     // One start of each first, unrecorded: the first start of a program pays for reading it from disk.
     for (int run = -1; run < runs; ++run) {
-        for (int turn = 0; turn < 2; ++turn) {
-            // Each goes first in every other round, after the last one's exit has settled.
-            const int p = (turn + run + 2) % 2;
+        for (int turn = 0; turn < count; ++turn) {
+            // Each goes first in its turn of rounds, after the last one's exit has settled.
+            const int p = (turn + run + count) % count;
             Sleep(kSettleMs);
             double times[kMilestones];
             if (!Measure(programs[p], argv[1], times)) {
                 return 1;
             }
             for (int m = 0; run >= 0 && m < kMilestones; ++m) {
-                samples[p][m].push_back(times[m]);
+                samples[p * kMilestones + m].push_back(times[m]);
             }
         }
     }
     std::printf(
-        "%d starts of each, in turn; medians in ms from the process's creation, the exit's from the "
-        "command\n",
-        runs);
-    std::printf("%-28s %10s %10s %8s\n", "", "Velkaro", "minimal", "ratio");
+        "%d starts of each, in turn; medians in ms from the process's creation (the exit's from the "
+        "command),\nand each program's ratio to the minimal tray program\n%-26s %9s",
+        runs, "", "minimal");
+    for (int p = 1; p < count; ++p) {
+        std::printf(" %9s%d %6s", "program ", p, "ratio");
+    }
+    std::printf("\n");
     for (int m = 0; m < kMilestones; ++m) {
-        const double product = Median(samples[0][m]);
-        const double minimal = Median(samples[1][m]);
-        std::printf("%-28s %10.1f %10.1f %7.2fx\n", kMilestoneNames[m], product, minimal,
-                    minimal > 0 ? product / minimal : 0.0);
+        const double minimal = Median(samples[m]);
+        std::printf("%-26s %9.1f", kMilestoneNames[m], minimal);
+        for (int p = 1; p < count; ++p) {
+            const double product = Median(samples[p * kMilestones + m]);
+            std::printf(" %10.1f %5.2fx", product, minimal > 0 ? product / minimal : 0.0);
+        }
+        std::printf("\n");
     }
     return 0;
 }

@@ -95,9 +95,6 @@ void CVelkaroDlg::DoDataExchange()
 BOOL CVelkaroDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    AddSystemMenuAbout();
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     if (!g_instanceMutex.Take()) {
         // Another instance runs: leave quietly. The shutdown path still runs when the window goes.
         OnCancel();
@@ -122,6 +119,10 @@ LRESULT CVelkaroDlg::OnFinishStartup()
     if (std::exchange(m_startupFinished, true) || m_switch.Ending()) {
         return 0;
     }
+    // The hidden window's looks, which nobody sees before the loop runs.
+    AddSystemMenuAbout();
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SubscribeFirmwareEvents();
     CheckGpu();
     ApplyInitialOverclockState();

@@ -137,6 +137,10 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
         ShowWindow(window, SW_SHOW);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
+        // Start-up's second half runs once: again, it would subscribe and switch anew.
+        const std::size_t exchanges = simulator.Journal().size();
+        SendMessageW(window, WM_FINISH_STARTUP, 0, 0);
+        EXPECT_EQ(simulator.Journal().size(), exchanges);
 
         // Each command, as a click or a menu sends it, and the choice it leaves; OK reads the radio.
         struct Step {
