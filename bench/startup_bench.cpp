@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -32,46 +33,32 @@ constexpr DWORD kSettleMs = 500;
 
 double Now()
 {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMs;
-}
-
-DWORD ProcessOf(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Polls every millisecond until `done` holds; false after the timeout.
 template <class Condition>
 bool Await(Condition done)
 {
-    const double deadline = Now() + kTimeoutMs;
-    while (!done()) {
+    for (const double deadline = Now() + kTimeoutMs; !done(); Sleep(1)) {
         if (Now() > deadline) {
             return false;
         }
-        Sleep(1);
     }
     return true;
 }
 
-HWND FindProgramWindow(const Program& program, DWORD pid)
+// A top-level window of the process; only a visible one if asked.
+HWND FindOf(DWORD pid, const wchar_t* windowClass, const wchar_t* title, bool visible = false)
 {
-    for (HWND window = nullptr;
-         (window = FindWindowExW(nullptr, window, program.windowClass, program.title));) {
-        if (ProcessOf(window) == pid) {
-            return window;
-        }
+    HWND window = nullptr;
+    DWORD owner = 0;
+    while (
+        (window = FindWindowExW(nullptr, window, windowClass, title)) != nullptr &&
+        (GetWindowThreadProcessId(window, &owner), owner != pid || (visible && !IsWindowVisible(window)))) {
     }
-    return nullptr;
+    return window;
 }
 
 bool IconShown(HWND window)
@@ -85,12 +72,7 @@ bool IconShown(HWND window)
 
 bool MenuOpen(DWORD pid)
 {
-    for (HWND menu = nullptr; (menu = FindWindowExW(nullptr, menu, L"#32768", nullptr));) {
-        if (ProcessOf(menu) == pid && IsWindowVisible(menu)) {
-            return true;
-        }
-    }
-    return false;
+    return FindOf(pid, L"#32768", nullptr, true) != nullptr;
 }
 
 // One start, one click on the icon, one Exit; false when a step did not come.
@@ -111,7 +93,7 @@ bool Measure(const Program& program, const wchar_t* desktop, double (&times)[kMi
     const UniqueHandle thread(info.hThread);
     const UniqueHandle process(info.hProcess);
     HWND window = nullptr;
-    bool ok = Await([&] { return (window = FindProgramWindow(program, info.dwProcessId)) != nullptr; });
+    bool ok = Await([&] { return (window = FindOf(info.dwProcessId, program.windowClass, program.title)); });
     times[kWindow] = Now() - start;
     ok = ok && Await([&] { return IconShown(window); });
     times[kIcon] = Now() - start;
@@ -138,9 +120,8 @@ bool Measure(const Program& program, const wchar_t* desktop, double (&times)[kMi
 
 double Median(std::vector<double> values)
 {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n == 0 ? 0.0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 }  // namespace
