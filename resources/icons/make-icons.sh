@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes the program's .ico files from their SVG sources (librsvg2-bin and ImageMagick, both Debian
 # packages). The .ico files are committed, so a build never needs this; run it after editing an SVG.
+# Every image is 32-bit colour with alpha, stored PNG-compressed (png-ico.py), as Windows Vista and later
+# read them at any size; an image that would be larger as PNG stays BMP.
 set -euo pipefail
 cd "$(dirname "$0")"
 for tool in rsvg-convert convert; do
@@ -18,8 +20,9 @@ icon() {
     rsvg-convert -w "$size" -h "$size" "$from" -o "$work/$name-$size.png"
     images+=("$work/$name-$size.png")
   done
-  # 32-bit colour with alpha in every image.
+  # BMP images first: png-ico.py takes their pixels exactly as they are and checks its PNGs against them.
   convert "${images[@]}" -define icon:format=bmp "../$name.ico"
+  python3 png-ico.py "../$name.ico"
 }
 
 # 20 and 24 are the small icon (16) at 125 % and 150 % scale, 40 and 48 the large one (32): a screen at

@@ -15,4 +15,6 @@ public:
     {
         return Own(::CreateDIBitmap(dc, header, init, bits, info, usage));
     }
+    // Takes over a bitmap made elsewhere, such as the two that GetIconInfo hands to its caller.
+    BOOL Attach(HBITMAP bitmap) { return Own(bitmap); }
 };

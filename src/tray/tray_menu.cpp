@@ -1,24 +1,71 @@
 #include "tray/tray_menu.h"
 
 #include <memory>
+#include <vector>
 
 #include "menuxp/menu_xp_metrics.h"
 #include "menuxp/menu_xp_side_bar.h"
 #include "menuxp/menu_xp_text.h"
+#include "platform/bitmap.h"
 #include "platform/dpi.h"
 #include "platform/menu_key_watch.h"
 #include "platform/trace.h"
 #include "platform/win_app.h"
+#include "platform/window_dc.h"
 #include "resources/resource.h"
 
 namespace {
+
+// The menu draws grayed and shadowed icons through their AND mask. An image stored as PNG carries
+// none and the loader makes its own (Wine's is transparent wherever alpha is below 255, which trims
+// the silhouettes' soft edges), so the mask is made again as the images were drawn: transparent where
+// alpha is 0. An icon without alpha keeps the mask it came with.
+HICON WithMaskFromAlpha(HICON icon, int size)
+{
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return icon;
+    }
+    CBitmap colour, loadedMask, mask;
+    colour.Attach(info.hbmColor);
+    loadedMask.Attach(info.hbmMask);
+    std::vector<DWORD> pixels(size * size);
+    BITMAPINFO format{{sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    if (GetDIBits(CWindowDC(nullptr).m_hDC, info.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS) !=
+        size) {
+        return icon;
+    }
+    const int stride = (size + 15) / 16 * 2;  // a bitmap's rows end on a WORD
+    std::vector<BYTE> bits(stride * size);
+    bool hasAlpha = false;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const bool transparent = pixels[y * size + x] >> 24 == 0;
+            hasAlpha = hasAlpha || !transparent;
+            bits[y * stride + x / 8] |= transparent ? 0x80 >> (x % 8) : 0;
+        }
+    }
+    if (!hasAlpha || !mask.CreateBitmap(size, size, 1, 1, bits.data())) {
+        return icon;
+    }
+    info.hbmMask = static_cast<HBITMAP>(mask.m_hObject);
+    const HICON remade = CreateIconIndirect(&info);
+    if (remade == nullptr) {
+        TraceIgnoredFailure(L"making a menu icon's mask from its alpha");
+        return icon;
+    }
+    DestroyIcon(icon);
+    return remade;
+}
 
 // An icon of the program's own, at the size the menu draws it at its DPI; the item that gets it
 // destroys it.
 HICON LoadMenuIcon(int id, UINT dpi)
 {
     const int size = menuxp::Scaled(CMenuXPItem::kDefaultSize, static_cast<int>(dpi));
-    return static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+    return WithMaskFromAlpha(
+        static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)),
+        size);
 }
 
 }  // namespace

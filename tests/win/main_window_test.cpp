@@ -3,6 +3,7 @@
 // the end of the session, and an Explorer that is not ready for the tray icon.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -10,6 +11,7 @@
 
 #include "app/instance_mutex.h"
 #include "main_window_fixture.h"
+#include "platform/unique_icon.h"
 #include "resources/resource.h"
 #include "tray/about_dlg.h"
 
@@ -85,6 +87,42 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
         EXPECT_FALSE(dialog.m_switch.ocWanted);
         ForgetRun();
     }
+}
+
+// Each picture stored in the program's icons loads at its own size with transparent and opaque pixels:
+// a picture the system cannot decode loads as nothing.
+TEST(ProgramIcons, EveryStoredPictureLoads)
+{
+    const int sides[] = {64, 48, 40, 32, 24, 20, 16};  // the program's; the others have no 64
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HDC screen = GetDC(nullptr);
+    for (const int id : {IDR_MAINFRAME, IDI_RED_CHECK, IDI_BLACK_CHECK, IDI_RED_QUESTION, IDI_RED_CROSS}) {
+        // The group's directory: the count at byte 4, then 14-byte entries that begin with the width.
+        const auto* group = static_cast<const BYTE*>(
+            LockResource(LoadResource(module, FindResourceW(module, MAKEINTRESOURCEW(id), RT_GROUP_ICON))));
+        ASSERT_NE(group, nullptr) << id;
+        ASSERT_EQ(group[4], id == IDR_MAINFRAME ? 7 : 6) << id;
+        for (int i = 0; i < group[4]; ++i) {
+            const int side = group[6 + 14 * i];
+            SCOPED_TRACE(testing::Message() << "icon " << id << " at " << side);
+            EXPECT_EQ(side, sides[i + 7 - group[4]]);
+            const UniqueIcon icon(
+                static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, side, side, 0)));
+            ASSERT_EQ(IconSide(icon.get()), side);
+            ICONINFO info{};
+            GetIconInfo(icon.get(), &info);
+            std::vector<DWORD> pixels(side * side);
+            BITMAPINFO format{{sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+            EXPECT_EQ(GetDIBits(screen, info.hbmColor, 0, side, pixels.data(), &format, DIB_RGB_COLORS),
+                      side);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            const auto [low, high] = std::ranges::minmax(pixels, {}, [](DWORD pixel) { return pixel >> 24; });
+            EXPECT_EQ(low >> 24, 0u) << "no transparent pixel";
+            EXPECT_EQ(high >> 24, 255u) << "no opaque pixel";
+        }
+    }
+    ReleaseDC(nullptr, screen);
 }
 
 // A mutex of the name that nobody may open: what a first instance with higher rights looks like to a
