@@ -35,6 +35,10 @@ DWORD WINAPI WatchBrightness(void* target)
 
 int StartBrightnessWatcher(const std::atomic<HWND>& target)
 {
+    // COM's libraries come now, on the watcher's thread, not with the program.
+    if (!g_comRuntime.Load()) {
+        return kBrightnessLocatorFailed;
+    }
     // Declared so that whatever path leaves frees the strings first, then releases the objects in the
     // order services, locator, apartment, stub, sink, stub sink, and uninitialises COM last.
     ComInitialization com;

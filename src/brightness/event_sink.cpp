@@ -1,11 +1,17 @@
 #include "brightness/event_sink.h"
 
-#include <oleauto.h>
-
 #include <cstdio>
 #include <cstring>
 
+#include "brightness/com_runtime.h"
 #include "brightness/wmi_identifiers.h"
+
+EventSink::EventSink(const std::atomic<HWND>& target) : m_target(target)
+{
+    // Made after the watcher loaded COM's calls, or by a test that did not: the variant is cleared
+    // through them.
+    g_comRuntime.Load();
+}
 
 namespace {
 
@@ -51,8 +57,7 @@ HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects)
     if (count <= 0 || objects == nullptr) {
         return WBEM_S_NO_ERROR;  // nothing to read, nothing to tell
     }
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};  // VT_EMPTY
     // Only the first object is read, however large the batch.
     HRESULT status = WBEM_E_INVALID_PARAMETER;
     if (objects[0] != nullptr) {
@@ -60,7 +65,7 @@ HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects)
     }
     // A failed read still tells the window, with brightness 0.
     const BYTE brightness = SUCCEEDED(status) && value.vt == VT_UI1 ? value.bVal : 0;
-    VariantClear(&value);
+    g_comRuntime.variantClear(&value);
     // The handle is cleared as the window goes away: a late event then reaches nothing.
     if (HWND window = m_target.load()) {
         SendMessageW(window, WM_BRIGHTNESS, brightness, 0);

@@ -15,7 +15,7 @@ class EventSink final : public IWbemObjectSink {
 public:
     // `target` is read at every event, so that its owner can clear it before the window goes away;
     // it must outlive every sink. A new sink has no references: the creator takes the first.
-    explicit EventSink(const std::atomic<HWND>& target) : m_target(target) {}
+    explicit EventSink(const std::atomic<HWND>& target);
     EventSink(const EventSink&) = delete;
     EventSink& operator=(const EventSink&) = delete;
 

@@ -1,16 +1,18 @@
-// Owning BSTR: allocated from a string, freed exactly once.
+// Owning BSTR: allocated from a string, freed exactly once, through the loaded COM runtime.
 #pragma once
 
 #include <windows.h>
 
 #include <oleauto.h>
 
+#include "brightness/com_runtime.h"
+
 #include <utility>
 
 class UniqueBstr {
 public:
     UniqueBstr() = default;
-    explicit UniqueBstr(const wchar_t* text) : m_text(SysAllocString(text)) {}
+    explicit UniqueBstr(const wchar_t* text) : m_text(g_comRuntime.allocString(text)) {}
     UniqueBstr(const UniqueBstr&) = delete;
     UniqueBstr& operator=(const UniqueBstr&) = delete;
     ~UniqueBstr() { Reset(); }
@@ -19,9 +21,9 @@ public:
 
     void Reset(const wchar_t* text = nullptr)
     {
-        SysFreeString(std::exchange(m_text, nullptr));
+        g_comRuntime.freeString(std::exchange(m_text, nullptr));
         if (text != nullptr) {
-            m_text = SysAllocString(text);
+            m_text = g_comRuntime.allocString(text);
         }
     }
 

@@ -1,21 +1,9 @@
 #include "platform/dpi.h"
 
+#include "platform/system_function.h"
 #include "platform/window_dc.h"
 
 namespace {
-
-// A function of a system library that older systems lack: null there.
-template <class Function>
-Function SystemFunction(const wchar_t* library, const char* name)
-{
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr) {
-        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-    return module != nullptr
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-               : nullptr;
-}
 
 using GetDpiForSystemFunction = UINT(WINAPI*)();
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
