@@ -32,7 +32,7 @@ scenario_high_dpi_tray_icon_menu_and_about_box() {
   expect "and as high [$((bottom - top)) against $height]" one_and_a_half_times $((bottom - top)) "$height"
   screenshot "$E2E_OUT/screen.png"
   convert "$E2E_OUT/screen.png" -crop $((right - left))x$((bottom - top))+$left+$top +repage "$E2E_OUT/about-144.png"
-  [ "${E2E_UPDATE_REFERENCES:-}" = 1 ] && cp "$E2E_OUT/about-144.png" "$TRAY_REFERENCES/about-144.png"
+  offer_reference "$E2E_OUT/about-144.png" "$TRAY_REFERENCES/about-144.png"
   exit_program
 
   e2e_stop_desktop
