@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 mkdir -p build
 source scripts/wine-env.sh
+tendral_lock_prefix
 
 scripts/setup.sh || exit 1
 scripts/build.sh native native-asan mingw-i686 mingw-x86_64 || { echo "0 passed, 1 failed"; exit 1; }

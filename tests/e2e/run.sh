@@ -7,6 +7,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 export E2E_BIN=$(cd "$1" && pwd)
 source "$here/lib.sh"
+tendral_lock_prefix
 for file in "$here"/scenarios/*.sh; do
   source "$file"
 done
