@@ -6,8 +6,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 mkdir -p build
-scripts/setup.sh || exit 1
 source scripts/wine-env.sh
+tendral_lock_prefix
+scripts/setup.sh || exit 1
 if tendral_runs_i686; then preset=mingw-i686; else preset=mingw-x86_64; fi
 scripts/build.sh "$preset" || exit 1
 export E2E_BIN=$PWD/build/$preset/bin E2E_OUT=$PWD/build/run

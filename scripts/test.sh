@@ -4,13 +4,14 @@
 #   win     the Win32 code cross-built with MinGW, run under Wine
 #   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb, and the installer and zips
 #           that scripts/package.sh makes
-# after checking the formatting of the sources,
+# after checking the formatting of the sources and that the scripts the docs name can be run,
 # and ends with "N passed, N failed" over all tiers. Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 mkdir -p build
 source scripts/wine-env.sh
+tendral_lock_prefix
 
 scripts/setup.sh || exit 1
 scripts/build.sh native native-asan mingw-i686 mingw-x86_64 || { echo "0 passed, 1 failed"; exit 1; }
@@ -49,6 +50,20 @@ else
   echo "format: files differ from .clang-format (clang-format -i fixes them):"
   grep -oE '^[^: ]+\.(cpp|h)' "$format_log" | sort -u | sed 's/^/    /'
   count format 0 1
+fi
+
+# Every script the docs name under scripts/, tests/ or tools/ runs as written there: one that begins with
+# "#!" has its run bit in git. Libraries that are only sourced begin otherwise and need none.
+unrunnable=$(grep -ohE '\b(scripts|tests|tools)/[A-Za-z0-9_./-]+' README.md HACKING.md docs/*.md |
+  sed 's/[.]*$//' | sort -u | while read -r file; do
+    [ -f "$file" ] && [ "$(head -c 2 "$file")" = '#!' ] && ! git ls-files -s -- "$file" | grep -q '^100755' && echo "$file"
+  done)
+if [ -z "$unrunnable" ]; then
+  count scripts 1 0
+else
+  echo "scripts: the docs name these, which git keeps without their run bit (git update-index --chmod=+x):"
+  sed 's/^/    /' <<<"$unrunnable"
+  count scripts 0 1
 fi
 
 run_ctest native build/native

@@ -7,6 +7,21 @@ export WINEDEBUG=${WINEDEBUG:--all,err+module}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 WINE64=/usr/lib/wine/wine64
 
+# Waits until this run has the prefix to itself (-s: shares it with other programs run by wine-run),
+# then holds it until this shell and everything it started have ended. The end of a run stops the Wine
+# server, takes the stand-in driver out of the system directory and writes the DPI back: another run on
+# the same prefix would have them pulled from under its programs. What runs inside a run does not lock
+# again.
+tendral_lock_prefix() {
+  [ -z "${TENDRAL_PREFIX_LOCKED:-}" ] || return 0
+  export TENDRAL_PREFIX_LOCKED=1
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec {tendral_lock_fd}>>"$WINEPREFIX.lock"
+  flock -n "${1:--x}" "$tendral_lock_fd" && return 0
+  echo "wine: waiting for the other run on $WINEPREFIX to end" >&2
+  flock "${1:--x}" "$tendral_lock_fd"
+}
+
 # Creates the prefix once: 64-bit, graphics driver x11 with the null driver as fallback, no crash dialog.
 tendral_wine_prefix() {
   [ -f "$WINEPREFIX/.tendral-ready" ] && return 0

@@ -88,26 +88,25 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
     }
 
     const int check = ocSupported ? IDI_RED_CHECK : IDI_BLACK_CHECK;
-    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_ENABLE, L"Enable",
-                                                  ocWanted ? LoadMenuIcon(check, menu.m_nDpi) : nullptr));
-    menu.AppendItem(std::make_unique<CMenuXPText>(ID_TRAY_DISABLE, L"Disable",
-                                                  ocWanted ? nullptr : LoadMenuIcon(check, menu.m_nDpi)));
+    const UINT chosen = ocWanted ? ID_TRAY_ENABLE : ID_TRAY_DISABLE;
+    for (std::size_t index = 0; index < std::size(kTrayMenuEntries); ++index) {
+        const TrayMenuEntry& entry = kTrayMenuEntries[index];
+        if (StartsTrayMenuGroup(index)) {
+            menu.AppendSeparator();
+        }
+        const int icon = entry.icon != 0 ? entry.icon : (entry.id == chosen ? check : 0);
+        menu.AppendItem(std::make_unique<CMenuXPText>(entry.id, entry.text,
+                                                      icon != 0 ? LoadMenuIcon(icon, menu.m_nDpi) : nullptr));
+    }
     // The current choice as a state screen readers announce; its icon shows it already.
     menu.m_bDrawChecked = false;
-    if (!CheckMenuRadioItem(menu.m_hMenu, ID_TRAY_ENABLE, ID_TRAY_DISABLE,
-                            ocWanted ? ID_TRAY_ENABLE : ID_TRAY_DISABLE, MF_BYCOMMAND)) {
+    if (!CheckMenuRadioItem(menu.m_hMenu, ID_TRAY_ENABLE, ID_TRAY_DISABLE, chosen, MF_BYCOMMAND)) {
         TraceIgnoredFailure(L"marking the current choice");
     }
     if (!ocSupported) {
         EnableMenuItem(menu.m_hMenu, ID_TRAY_ENABLE, MF_DISABLED | MF_GRAYED);
         EnableMenuItem(menu.m_hMenu, ID_TRAY_DISABLE, MF_DISABLED | MF_GRAYED);
     }
-    menu.AppendSeparator();
-    menu.AppendItem(
-        std::make_unique<CMenuXPText>(ID_TRAY_ABOUT, L"About", LoadMenuIcon(IDI_RED_QUESTION, menu.m_nDpi)));
-    menu.AppendSeparator();
-    menu.AppendItem(
-        std::make_unique<CMenuXPText>(ID_TRAY_EXIT, L"Exit", LoadMenuIcon(IDI_RED_CROSS, menu.m_nDpi)));
 }
 
 void ShowTrayMenu(HWND owner, TrayIcon& icon, bool ocSupported, bool ocWanted)

@@ -7,6 +7,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 export E2E_BIN=$(cd "$1" && pwd)
 source "$here/lib.sh"
+tendral_lock_prefix
 for file in "$here"/scenarios/*.sh; do
   source "$file"
 done
@@ -19,6 +20,7 @@ failed=0
 skipped=0
 for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_' | grep -- "${2:-}"); do
   E2E_FAILURES=()
+  E2E_NEW_REFERENCES=()
   E2E_SKIP=
   driver_install  # every scenario starts with a working driver; some change or remove it
   "$scenario"
@@ -30,6 +32,7 @@ for scenario in $(declare -F | awk '{print $3}' | grep '^scenario_' | grep -- "$
   elif [ ${#E2E_FAILURES[@]} -eq 0 ]; then
     passed=$((passed + 1))
     echo "PASS ${scenario#scenario_}"
+    [ ${#E2E_NEW_REFERENCES[@]} -eq 0 ] || printf '%s\0' "${E2E_NEW_REFERENCES[@]}" | xargs -0 -n 2 cp -v
   else
     failed=$((failed + 1))
     echo "FAIL ${scenario#scenario_}"

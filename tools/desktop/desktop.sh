@@ -190,23 +190,10 @@ press_on_menu() {
 }
 press_escape_on_menu() { press_on_menu Escape; }
 
-# Where to click an entry of the open menu: entries are 20 pixels high and separators 6, inside a
-# 3-pixel frame.
-menu_point() {
-  local left top right bottom offset
-  read -r left top right bottom < <(probe menu-rect)
-  case $1 in
-    enable) offset=13 ;;
-    disable) offset=33 ;;
-    about) offset=59 ;;
-    exit) offset=85 ;;
-  esac
-  echo "$((left + (right - left) * 2 / 3)) $((top + offset))"
-}
-
+# Clicks an entry of the open menu, named by its text in lower case, where the probe says it is.
 choose() {
   local point
-  point=$(menu_point "$1")
+  point=$(probe menu-point "$1") || return 1
   xdotool mousemove ${point% *} ${point#* } click 1
 }
 

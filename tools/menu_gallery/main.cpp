@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "menu_gallery/dib_canvas.h"
 #include "menu_gallery/menu_renderer.h"
@@ -13,26 +15,29 @@
 
 namespace {
 
-struct Selection {
-    const wchar_t* name;
-    int position;
-};
-
-constexpr Selection kSelections[] = {
-    {L"none", -1}, {L"enable", 1}, {L"disable", 2}, {L"about", 4}, {L"exit", 6},
-};
+// No entry selected, then each entry of the tray menu in turn, named by its text in lower case.
+std::vector<std::pair<std::wstring, int>> Selections()
+{
+    std::vector<std::pair<std::wstring, int>> selections{{L"none", -1}};
+    for (const TrayMenuEntry& entry : kTrayMenuEntries) {
+        std::wstring name = entry.text;
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+        selections.emplace_back(name, TrayMenuPosition(entry.id));
+    }
+    return selections;
+}
 
 // Every selection of one state of the menu; false when a picture cannot be written.
 bool Render(const std::wstring& prefix, const TrayMenuState& state, int& written)
 {
     const auto menu = BuildTrayMenu(state);
     const MenuLayout layout = LayOutMenu(*menu, state.dpi);
-    for (const Selection& selection : kSelections) {
+    for (const auto& [name, position] : Selections()) {
         DibCanvas canvas(layout.size.cx, layout.size.cy);
-        PaintMenu(*menu, layout, canvas.Dc(), selection.position, nullptr, state.theme);
+        PaintMenu(*menu, layout, canvas.Dc(), position, nullptr, state.theme);
         const std::wstring path = prefix + L"style" + std::to_wstring(state.style) + L"-sup" +
                                   (state.ocSupported ? L"1" : L"0") + L"-want" +
-                                  (state.ocWanted ? L"1" : L"0") + L"-" + selection.name + L".bmp";
+                                  (state.ocWanted ? L"1" : L"0") + L"-" + name + L".bmp";
         if (!canvas.Valid() || !canvas.SaveBmp(path)) {
             std::fprintf(stderr, "menuxp_gallery: cannot write %ls\n", path.c_str());
             return false;

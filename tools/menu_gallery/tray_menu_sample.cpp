@@ -1,7 +1,5 @@
 #include "menu_gallery/tray_menu_sample.h"
 
-#include "tray/tray_menu.h"
-
 std::unique_ptr<CMenuXP> BuildTrayMenu(const TrayMenuState& state)
 {
     auto menu =

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "menuxp/menu_xp.h"
+#include "tray/tray_menu.h"
 
 struct TrayMenuState {
     bool ocSupported;
@@ -20,5 +21,5 @@ inline constexpr MenuColors kHighContrastBlack{
 inline constexpr MenuColors kHighContrastWhite{
     true, RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255), RGB(96, 0, 0)};
 
-// A new menu with a popup menu attached and every entry appended; positions 0 to 6.
+// A new menu with a popup menu attached and every entry appended, at the positions TrayMenuPosition gives.
 std::unique_ptr<CMenuXP> BuildTrayMenu(const TrayMenuState& state);

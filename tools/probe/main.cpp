@@ -1,15 +1,21 @@
 // probe: a small console helper for the end-to-end tests. It finds windows, samples their
-// visibility, sends or posts messages and tells whether a tray icon is there, on the virtual desktop named by
-// --desktop (Wine keeps windows per desktop), and prints what it saw on standard output.
+// visibility, sends or posts messages, tells whether a tray icon is there and where the open tray menu's
+// entries are, on the virtual desktop named by --desktop (Wine keeps windows per desktop), and prints what it
+// saw on standard output.
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "menu_gallery/menu_renderer.h"
+#include "menu_gallery/tray_menu_sample.h"
+#include "platform/dpi.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -140,6 +146,34 @@ HWND OpenMenu()
     return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+// Where to click the tray menu's entry named by its text (in any case) in the open menu: two thirds
+// across, within the entries' column, and the middle of its row down. The rows are the menu engine's own
+// measures of the tray menu for the DPI the menu opened at, stacked as the menu window stacks them. Another
+// process's menu cannot be asked for its items under Wine, so an open menu of another height is taken for
+// one that this reckoning does not describe, and gets no answer.
+int PrintMenuPoint(const wchar_t* name)
+{
+    RECT open{};
+    const HWND window = OpenMenu();
+    const auto named = [name](const TrayMenuEntry& entry) { return _wcsicmp(entry.text, name) == 0; };
+    const auto* entry = std::find_if(std::begin(kTrayMenuEntries), std::end(kTrayMenuEntries), named);
+    if (window == nullptr || !GetWindowRect(window, &open) || entry == std::end(kTrayMenuEntries)) {
+        return 1;
+    }
+    const UINT dpi = DpiAtPoint({open.left, open.top});
+    const auto menu = BuildTrayMenu({true, true, CMenuXP::kStyleFlat, dpi});
+    const MenuLayout layout = LayOutMenu(*menu, dpi);
+    if (layout.size.cy != open.bottom - open.top) {
+        std::fprintf(stderr, "probe: the open menu is %ld high, the tray menu at %u DPI %ld\n",
+                     open.bottom - open.top, dpi, layout.size.cy);
+        return 1;
+    }
+    const RECT row = layout.entries[static_cast<std::size_t>(TrayMenuPosition(entry->id))].rect;
+    std::printf("%ld %ld\n", open.left + (open.right - open.left) * 2 / 3,
+                open.top + kMenuFrame + (row.top + row.bottom) / 2);
+    return 0;
+}
+
 int CountDialogs(const wchar_t* title)
 {
     int count = 0;
@@ -194,6 +228,7 @@ int Usage()
         "  text TITLE                    print the texts of the dialog's static controls\n"
         "  rect TITLE                    print the dialog's window rectangle: left top right bottom\n"
         "  menu-rect                     print the open popup menu's rectangle; exit 1 when none is open\n"
+        "  menu-point ENTRY              print where to click the open tray menu's entry: x y\n"
         "  send-registered TITLE NAME WPARAM LPARAM  send a message registered under NAME\n"
         "  wait-window TITLE MS          wait until it exists\n"
         "  wait-gone TITLE MS            wait until it is gone\n"
@@ -237,6 +272,9 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"menu-rect" && args.size() == 1) {
         return PrintRect(OpenMenu());
+    }
+    if (command == L"menu-point" && args.size() == 2) {
+        return PrintMenuPoint(args[1]);
     }
     if (command == L"send-registered" && args.size() == 5) {
         HWND window = FindDialog(args[1]);

@@ -3,6 +3,8 @@
 // own, measuring, who frees which item and submenu, and the GDI objects of many rounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "menu_gallery/dib_canvas.h"
 #include "menu_gallery/menu_renderer.h"
 #include "menu_gallery/tray_menu_sample.h"
@@ -155,21 +157,24 @@ TEST(MenuXPSideBar, PaintedFromTheMenusHeightAtEveryScale)
 // entry's state. (That the checked state adds nothing to the picture, the gallery shows.)
 TEST(TrayMenu, EveryEntryTellsItsNameAndStateToScreenReaders)
 {
-    const std::wstring names[] = {CMenuXPSideBar::kTitle, L"Enable", L"Disable", L"", L"About", L"", L"Exit"};
     for (const auto& [supported, wanted] : kStates) {
         const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat});
-        ASSERT_EQ(GetMenuItemCount(menu->m_hMenu), 7);
-        for (UINT position = 0; position < 7; ++position) {
+        for (int position = 0; position < GetMenuItemCount(menu->m_hMenu); ++position) {
             SCOPED_TRACE(testing::Message() << supported << wanted << " at " << position);
             MENUITEMINFOW info{};
             info.cbSize = sizeof info;
-            info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA;
+            info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_ID;
             GetMenuItemInfoW(menu->m_hMenu, position, TRUE, &info);
+            // An entry is named by its text, the side bar by its title, a separator not at all.
+            const auto entry = std::ranges::find(kTrayMenuEntries, info.wID, &TrayMenuEntry::id);
+            const bool listed = entry != std::end(kTrayMenuEntries);
+            const std::wstring name = listed ? entry->text : position == 0 ? CMenuXPSideBar::kTitle : L"";
             const auto& accessible = *reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
             EXPECT_EQ(accessible.dwMSAASignature, static_cast<DWORD>(MSAA_MENU_SIG));
-            EXPECT_EQ(std::wstring(accessible.pszWText, accessible.cchWText + 1), names[position] + L'\0');
-            const bool mode = position == 1 || position == 2, chosen = position == (wanted ? 1u : 2u);
-            EXPECT_EQ((info.fState & MFS_CHECKED) != 0 && (info.fType & MFT_RADIOCHECK) != 0, chosen);
+            EXPECT_EQ(std::wstring(accessible.pszWText, accessible.cchWText + 1), name + L'\0');
+            const bool mode = info.wID == ID_TRAY_ENABLE || info.wID == ID_TRAY_DISABLE;
+            EXPECT_EQ((info.fState & MFS_CHECKED) != 0 && (info.fType & MFT_RADIOCHECK) != 0,
+                      info.wID == (wanted ? ID_TRAY_ENABLE : ID_TRAY_DISABLE));
             // Separators, the side bar among them, come grayed from the system.
             EXPECT_EQ((info.fState & MFS_GRAYED) != 0,
                       (mode && !supported) || (info.fType & MFT_SEPARATOR) != 0);
@@ -189,7 +194,7 @@ TEST(TrayMenu, HighContrastPaintsOnlyTheThemesPairs)
             const auto menu = BuildTrayMenu({supported, wanted, CMenuXP::kStyleFlat, 96, theme});
             const MenuLayout layout = LayOutMenu(*menu);
             DibCanvas canvas(layout.size.cx, layout.size.cy);
-            for (const int selected : {-1, 1, 2, 4, 6}) {
+            for (int selected = -1; selected < int(layout.entries.size()); ++selected) {
                 PaintMenu(*menu, layout, canvas.Dc(), selected, nullptr, theme);
                 EXPECT_EQ(Strays(canvas, layout, selected, *theme), 0)
                     << theme->menu << " " << supported << wanted << " selected " << selected;
@@ -204,11 +209,13 @@ TEST(TrayMenu, ALetterChoosesTheOneEntryItBeginsOrSelectsEachInTurn)
 {
     const auto choose = [](WORD position) { return MAKELRESULT(position, MNC_EXECUTE); };
     const auto select = [](WORD position) { return MAKELRESULT(position, MNC_SELECT); };
+    const int on = TrayMenuPosition(ID_TRAY_ENABLE), off = TrayMenuPosition(ID_TRAY_DISABLE);
+    const int about = TrayMenuPosition(ID_TRAY_ABOUT), exit = TrayMenuPosition(ID_TRAY_EXIT);
     // ocSupported, the selected position, the letter, the answer.
     const std::tuple<bool, int, wchar_t, LRESULT> rows[] = {
-        {true, -1, L'D', choose(2)},  {true, -1, L'a', choose(4)},  {true, -1, L'x', MNC_IGNORE},
-        {true, -1, L'K', MNC_IGNORE}, {true, -1, L'E', select(1)},  {true, 1, L'e', select(6)},
-        {true, 6, L'E', select(1)},   {false, -1, L'E', choose(6)}, {false, -1, L'D', MNC_IGNORE},
+        {true, -1, L'D', choose(off)},  {true, -1, L'a', choose(about)}, {true, -1, L'x', MNC_IGNORE},
+        {true, -1, L'K', MNC_IGNORE},   {true, -1, L'E', select(on)},    {true, on, L'e', select(exit)},
+        {true, exit, L'E', select(on)}, {false, -1, L'E', choose(exit)}, {false, -1, L'D', MNC_IGNORE},
     };
     for (const auto& [supported, selected, letter, expected] : rows) {
         const auto menu = BuildTrayMenu({supported, true, CMenuXP::kStyleFlat});
@@ -329,7 +336,7 @@ TEST(MenuXPLeaks, AThousandRoundsOfTheTrayMenuDeleteWhatTheyMake)
     for (int round = 0; round < kRounds; ++round) {
         // Each entry selected in turn, and none.
         CMenuXP& menu = *menus[round % std::size(menus)];
-        PaintMenu(menu, LayOutMenu(menu), canvas.Dc(), round % 8 - 1);
+        PaintMenu(menu, LayOutMenu(menu), canvas.Dc(), round % (GetMenuItemCount(menu.m_hMenu) + 1) - 1);
     }
     const std::uint64_t made = GdiTally::CreatedCount() - created;
     // At least a font per text entry measured, and a brush per entry painted, in every round.
