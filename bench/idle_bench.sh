@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 export E2E_BIN=$(cd "${1:-build/mingw-x86_64/bin}" && pwd) E2E_OUT=$PWD/build/idle-bench
 seconds=${2:-60}
 source tools/desktop/desktop.sh
+tendral_lock_prefix
 
 switches() {  # voluntary and involuntary, summed over the program's threads
   cat /proc/"$pid"/task/*/status 2>/dev/null \

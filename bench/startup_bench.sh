@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 export E2E_BIN=$bin E2E_OUT=$PWD/build/startup-bench
 runs=${2:-20}
 source tools/desktop/desktop.sh
+tendral_lock_prefix
 
 e2e_start_desktop yes || exit 1
 trap 'driver_remove; e2e_stop_desktop' EXIT
