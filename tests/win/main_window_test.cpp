@@ -28,22 +28,18 @@ int IconSide(HICON icon)
 
 TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleasedAndSwitchedOff)
 {
-    struct Case {
-        bool optionOn;
-        UINT message;
-        WPARAM wParam;
-    };
-    const Case cases[] = {
+    // The firmware's option, and the message that ends the program.
+    const std::tuple<bool, UINT, WPARAM> cases[] = {
         {true, WM_CLOSE, 0},
         {false, WM_COMMAND, IDCANCEL},
         {true, WM_COMMAND, ID_TRAY_EXIT},
         {true, WM_SYSCOMMAND, SC_CLOSE},
     };
-    for (const Case& c : cases) {
+    for (const auto& [optionOn, message, wParam] : cases) {
         SCOPED_TRACE(testing::Message()
-                     << "option " << c.optionOn << ", ended by " << c.message << " " << c.wParam);
+                     << "option " << optionOn << ", ended by " << message << " " << wParam);
         ASSERT_TRUE(simulator.Stop());
-        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
+        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
         CVelkaroDlg dialog;
         const INT_PTR result = RunModal(dialog, [&] {
             HWND window = dialog.m_hWnd;
@@ -70,12 +66,12 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
 
             for (HWND control : {dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd(),
                                  dialog.m_buttonOk.GetSafeHwnd()}) {
-                EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.optionOn);
+                EXPECT_EQ(IsWindowEnabled(control) != FALSE, optionOn);
             }
             EXPECT_EQ(dialog.m_radioOverclock.GetCheck(), BST_CHECKED);
             EXPECT_EQ(dialog.m_radioStock.GetCheck(), BST_UNCHECKED);
             EXPECT_TRUE(g_instanceMutex.Held());
-            PostMessageW(window, c.message, c.wParam, 0);
+            PostMessageW(window, message, wParam, 0);
         });
         EXPECT_EQ(result, IDCANCEL);
         ASSERT_EQ(g_trayCalls.size(), 2u);
@@ -142,21 +138,17 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
         SendMessageW(window, WM_FINISH_STARTUP, 0, 0);
         EXPECT_EQ(simulator.Journal().size(), exchanges);
 
-        // Each command, as a click or a menu sends it, and the choice it leaves; OK reads the radio.
-        struct Step {
-            int overclockRadio;
-            UINT command;
-            bool wanted;
-        };
-        const Step steps[] = {
+        // The overclock radio, each command as a click or a menu sends it, and the choice it leaves; OK
+        // reads the radio.
+        const std::tuple<int, UINT, bool> steps[] = {
             {BST_UNCHECKED, IDOK, false},          {BST_CHECKED, IDOK, true},
             {BST_CHECKED, ID_TRAY_DISABLE, false}, {BST_UNCHECKED, ID_TRAY_ENABLE, true},
             {BST_UNCHECKED, ID_TRAY_ABOUT, true},
         };
-        for (const Step& step : steps) {
-            dialog.m_radioOverclock.SetCheck(step.overclockRadio);
-            SendMessageW(window, WM_COMMAND, step.command, 0);
-            EXPECT_EQ(dialog.m_switch.ocWanted, step.wanted) << step.command;
+        for (const auto& [radio, command, wanted] : steps) {
+            dialog.m_radioOverclock.SetCheck(radio);
+            SendMessageW(window, WM_COMMAND, command, 0);
+            EXPECT_EQ(dialog.m_switch.ocWanted, wanted) << command;
         }
         EXPECT_TRUE(IsWindowVisible(g_aboutDialog->m_hWnd));
 
@@ -278,26 +270,21 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
     const RECT onPointer{pointer.x - 8, pointer.y - 8, pointer.x + 8, pointer.y + 8};
     const RECT icon{pointer.x + 400, pointer.y + 400, pointer.x + 416, pointer.y + 416};
     const POINT above{icon.left, icon.top};
-    const struct {
-        const char* name;
-        const RECT* icon;
-        bool optionOn;
-        POINT corner;  // where the menu's top-left corner is for a click, its bottom-left for the keyboard
-        int selected;
-        WPARAM key = VK_ESCAPE;
-    } cases[] = {
-        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1},
-        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1},
-        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1},
-        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4},
+    // Where the shell says the icon is, the firmware's option, where the menu's top-left corner is for a
+    // click or its bottom-left for the keyboard, the entry selected (-1: none) and the key pressed.
+    const std::tuple<const char*, const RECT*, bool, POINT, int, WPARAM> cases[] = {
+        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1, VK_ESCAPE},
+        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1, VK_ESCAPE},
+        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1, VK_ESCAPE},
+        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4, VK_ESCAPE},
         {"the keyboard, About chosen: the focus goes with it", &icon, false, above, 4, VK_RETURN},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, iconRect, optionOn, corner, selected, key] : cases) {
+        SCOPED_TRACE(name);
         ASSERT_TRUE(simulator.Stop());
-        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
-        g_trayIconRect = c.icon;
-        g_menuKey = c.key;
+        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
+        g_trayIconRect = iconRect;
+        g_menuKey = key;
         HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20,
                                      20, 300, 200, nullptr, nullptr, nullptr, nullptr);
         CVelkaroDlg dialog;
@@ -307,15 +294,15 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
             SetTimer(nullptr, 0, 100, NoteMenuAndPressKey);
             const std::size_t exchanges = simulator.Journal().size();
             SendMessageW(dialog.m_hWnd, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-            const bool keyboard = c.selected >= 0;
-            EXPECT_EQ(g_menuRect.left, c.corner.x);
-            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, c.corner.y);
-            EXPECT_EQ(g_menuSelection, c.selected);
-            const bool focusBack = keyboard && c.key == VK_ESCAPE;
+            const bool keyboard = selected >= 0;
+            EXPECT_EQ(g_menuRect.left, corner.x);
+            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, corner.y);
+            EXPECT_EQ(g_menuSelection, selected);
+            const bool focusBack = keyboard && key == VK_ESCAPE;
             EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(focusBack ? NIM_SETFOCUS : NIM_ADD));
             Later([&, exchanges] {
                 checked = true;
-                EXPECT_EQ(GetForegroundWindow(), c.key == VK_RETURN ? g_aboutDialog->m_hWnd : other);
+                EXPECT_EQ(GetForegroundWindow(), key == VK_RETURN ? g_aboutDialog->m_hWnd : other);
                 EXPECT_EQ(simulator.Journal().size(), exchanges) << "the menu sent something";
                 PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
             });
@@ -358,21 +345,18 @@ TEST_F(MainWindow, TheEndOfTheSessionSwitchesOffOnceAndEndsTheProgram)
 
 TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
 {
-    struct Case {
-        const char* name;
-        int failures;
-        int failuresAtTaskbarCreated;  // -1: no TaskbarCreated
-        std::vector<DWORD> calls;      // empty: the start-up add and two per try, for every try
-    };
-    const Case cases[] = {
+    // The calls the shell fails at first, and when TaskbarCreated comes (-1: it does not); the calls
+    // made (empty: the start-up add and two per try, for every try).
+    const std::tuple<const char*, int, int, std::vector<DWORD>> cases[] = {
         {"ready on the second try", 3, -1, {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_ADD}},
         {"TaskbarCreated while trying", 1, 0, {NIM_ADD, NIM_ADD}},
         {"TaskbarCreated, the shell still has it", 0, 1, {NIM_ADD, NIM_ADD, NIM_MODIFY}},
         {"never ready", 1000, -1, {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_trayFailures = c.failures;
+    for (const auto& c : cases) {
+        const auto& [name, failures, failuresAtTaskbarCreated, expected] = c;
+        SCOPED_TRACE(name);
+        g_trayFailures = failures;
         CVelkaroDlg dialog;
         RunModal(dialog, [&] {
             HWND window = dialog.m_hWnd;
@@ -381,8 +365,8 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
                     PumpUntil([] { return g_trayCalls.size() >= 3; }, TrayIcon::kRetryIntervalMs + 3000));
             }
             PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-            if (c.failuresAtTaskbarCreated >= 0) {
-                g_trayFailures = c.failuresAtTaskbarCreated;
+            if (failuresAtTaskbarCreated >= 0) {
+                g_trayFailures = failuresAtTaskbarCreated;
                 SendMessageW(window, WM_TASKBARCREATED, 0, 0);
             }
             // Every tick the timer could give, and more.
@@ -393,10 +377,10 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
             for (const TrayCall& call : g_trayCalls) {
                 calls.push_back(call.message);
             }
-            if (c.calls.empty()) {
+            if (expected.empty()) {
                 EXPECT_EQ(calls.size(), 1u + 2u * TrayIcon::kRetryAttempts);
             } else {
-                EXPECT_EQ(calls, c.calls);
+                EXPECT_EQ(calls, expected);
             }
             EXPECT_FALSE(KillTimer(window, TrayIcon::kRetryTimerId)) << "the timer still runs";
         });
