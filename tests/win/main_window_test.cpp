@@ -133,6 +133,8 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
         ShowWindow(window, SW_SHOW);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
+        EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 1),
+                  1);  // it follows lParam
         // Start-up's second half runs once: again, it would subscribe and switch anew.
         const std::size_t exchanges = simulator.Journal().size();
         SendMessageW(window, WM_FINISH_STARTUP, 0, 0);
