@@ -62,30 +62,24 @@ TEST_F(Control, WrittenValue)
 
 TEST_F(Control, FirmwareEventsResubscriptionAndPowerBroadcasts)
 {
-    const Lines wait = {"wait 3000"};
     // {'e' firmware event, 'r' resubscription, 'p' power broadcast with lParam 1; wParam, service,
-    //  ocWanted, ocSupported before, first replies, System queries in order, effects, ocSupported after,
-    //  AP item 6 after}
-    using Case =
-        std::tuple<char, std::uintptr_t, Values, bool, bool, Replies, Lines, Lines, bool, std::int32_t>;
+    //  ocWanted, ocSupported before, System queries in order, effects, ocSupported after, AP item 6 after}
+    using Case = std::tuple<char, std::uintptr_t, Values, bool, bool, Lines, Lines, bool, std::int32_t>;
     // clang-format off
     const Case cases[] = {
-        {'e', 0x60, {2, 0, 16}, false, false, {}, {q0}, {"wait 3000", "message"}, true, 16},
-        {'e', 0x60, {2, 0, 17}, true, true, {fail}, {q0}, wait, false, 16},  // a failed query: clear bit
-        {'e', 0x79, {6, 1, 17}, true, true, {}, {q1}, wait, false, 16},
-        {'e', 0x15D, {6, 0, 17}, true, true, {}, {q1, q0}, wait, false, 16},  // the low byte is the code
-        {'e', 0x79, {6, 1, 17}, true, true, {fail, fail}, {q1, q0}, wait, true, 17},
-        {'e', 0x61, {2, 1, 16}, true, true, {}, {}, {}, true, 16},
-        // A service back with the option off, or unreadable, switches off; on, it is followed unasked.
-        {'r', 0, {0, 0, 17}, true, true, {}, {q0}, {"controls 0", "radios 1"}, false, 16},
-        {'r', 0, {2, 0, 16}, false, false, {}, {q0}, {"controls 1", "radios 0"}, true, 16},
-        {'p', 0x12, {2, 0, 17}, true, true, {}, {}, {}, true, 17},
+        {'e', 0x60, {2, 0, 16}, false, false, {q0}, {"wait 3000", "message"}, true, 16},
+        {'e', 0x15D, {6, 0, 17}, true, true, {q1, q0}, {"wait 3000"}, false, 16},  // the low byte is the code
+        {'e', 0x61, {2, 1, 16}, true, true, {}, {}, true, 16},
+        // A service back with the option off switches off; on, it is followed unasked.
+        {'r', 0, {0, 0, 17}, true, true, {q0}, {"controls 0", "radios 1"}, false, 16},
+        {'r', 0, {2, 0, 16}, false, false, {q0}, {"controls 1", "radios 0"}, true, 16},
+        {'p', 0x12, {2, 0, 17}, true, true, {}, {}, true, 17},
     };
     // clang-format on
-    for (const auto& [input, wParam, values, wanted, supportedBefore, replies, queries, effects, supported,
-                      ap6After] : cases) {
+    for (const auto& [input, wParam, values, wanted, supportedBefore, queries, effects, supported, ap6After] :
+         cases) {
         SCOPED_TRACE(testing::Message() << input << wParam);
-        Start(values, "", replies);
+        Start(values);
         EventPolicy policy(*overclock, window);
         overclock->ocWanted = wanted;
         overclock->ocSupported = supportedBefore;
