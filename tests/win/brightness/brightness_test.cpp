@@ -75,6 +75,23 @@ const char* IdName(const GUID& id)
 // empty, so that a call the watcher should not make crashes the test.
 using Methods = std::array<void (*)(), 24>;
 struct Fake {
+    static HRESULT STDMETHODCALLTYPE QueryInterface(Fake* fake, REFIID iid, void** object);  // the stub's
+    static ULONG STDMETHODCALLTYPE AddRef(Fake* fake) { return ++fake->count; }
+    static ULONG STDMETHODCALLTYPE Release(Fake* fake)
+    {
+        Log("Release %s", fake->name);
+        const ULONG left = --fake->count;
+        if (left == 0) {
+            fake->sink != nullptr && fake->sink->Release();
+            delete fake;
+        }
+        return left;
+    }
+    static HRESULT STDMETHODCALLTYPE Indicate(Fake* f, LONG n, IWbemClassObject** o)
+    {
+        return f->sink->Indicate(n, o);
+    }
+
     const Methods* methods;
     const char* name;
     IWbemObjectSink* sink = nullptr;
@@ -82,49 +99,25 @@ struct Fake {
     std::atomic<ULONG> count{1};
 };
 
-HRESULT STDMETHODCALLTYPE QueryInterface(Fake* fake, REFIID iid, void** object);
-ULONG STDMETHODCALLTYPE AddRef(Fake* fake)
-{
-    return ++fake->count;
-}
-ULONG STDMETHODCALLTYPE Release(Fake* fake)
-{
-    Log("Release %s", fake->name);
-    const ULONG left = --fake->count;
-    if (left == 0) {
-        fake->sink != nullptr && fake->sink->Release();
-        delete fake;
-    }
-    return left;
-}
-
-template <std::size_t place, auto method>
-const Methods* With()
+// A new fake with IUnknown's methods, and `method` at its place in the interface's table.
+template <class Interface, std::size_t place, auto method>
+Interface* New(const char* name, IWbemObjectSink* sink = nullptr, BYTE brightness = 0)
 {
     static const Methods methods = [] {
-        Methods table{reinterpret_cast<void (*)()>(&QueryInterface), reinterpret_cast<void (*)()>(&AddRef),
-                      reinterpret_cast<void (*)()>(&Release)};
+        Methods table{reinterpret_cast<void (*)()>(&Fake::QueryInterface),
+                      reinterpret_cast<void (*)()>(&Fake::AddRef),
+                      reinterpret_cast<void (*)()>(&Fake::Release)};
         table[place] = reinterpret_cast<void (*)()>(method);
         return table;
     }();
-    return &methods;
+    return reinterpret_cast<Interface*>(new Fake{&methods, name, sink, brightness});
 }
 
-template <class Interface>
-Interface* New(const Methods* methods, const char* name, IWbemObjectSink* sink = nullptr, BYTE brightness = 0)
-{
-    return reinterpret_cast<Interface*>(new Fake{methods, name, sink, brightness});
-}
-
-HRESULT STDMETHODCALLTYPE Indicate(Fake* fake, LONG n, IWbemClassObject** objects)
-{
-    return fake->sink->Indicate(n, objects);
-}
-HRESULT STDMETHODCALLTYPE QueryInterface(Fake* fake, REFIID iid, void** object)  // the stub's
+HRESULT STDMETHODCALLTYPE Fake::QueryInterface(Fake* fake, REFIID iid, void** object)
 {
     Log("QueryInterface %s %s", fake->name, IdName(iid));
     const bool give = g_fault != Fault::StubSink && IdName(iid) == std::string("IWbemObjectSink");
-    *object = give ? New<IWbemObjectSink>(With<3, &Indicate>(), "stubSink", fake->sink) : nullptr;
+    *object = give ? New<IWbemObjectSink, 3, &Fake::Indicate>("stubSink", fake->sink) : nullptr;
     return give && fake->sink->AddRef() ? S_OK : E_NOINTERFACE;
 }
 HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(Fake*, const BSTR language, const BSTR query, LONG flags,
@@ -147,9 +140,8 @@ HRESULT STDMETHODCALLTYPE ConnectServer(Fake*, const BSTR resource, const BSTR u
         WaitForSingleObject(g_connectionGate, 5000);
     }
     g_connecting = false;
-    *services = g_fault == Fault::Connect
-                    ? nullptr
-                    : New<IWbemServices>(With<23, &ExecNotificationQueryAsync>(), "services");
+    *services =
+        g_fault == Fault::Connect ? nullptr : New<IWbemServices, 23, &ExecNotificationQueryAsync>("services");
     return *services != nullptr ? S_OK : static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE);
 }
 HRESULT STDMETHODCALLTYPE CreateObjectStub(Fake*, IUnknown* object, IUnknown** stub)
@@ -162,7 +154,7 @@ HRESULT STDMETHODCALLTYPE CreateObjectStub(Fake*, IUnknown* object, IUnknown** s
     if (g_fault != Fault::Stub && g_fault != Fault::StubMissing) {
         object->QueryInterface(wmi::IID_IWbemObjectSink, reinterpret_cast<void**>(&held));
     }
-    *stub = held != nullptr ? New<IUnknown>(With<0, &QueryInterface>(), "stub", held) : nullptr;
+    *stub = held != nullptr ? New<IUnknown, 0, &Fake::QueryInterface>("stub", held) : nullptr;
     return g_fault == Fault::Stub ? E_OUTOFMEMORY : S_OK;
 }
 HRESULT STDMETHODCALLTYPE Get(Fake* fake, LPCWSTR property, LONG flags, VARIANT* value, CIMTYPE* type,
@@ -177,7 +169,7 @@ HRESULT STDMETHODCALLTYPE Get(Fake* fake, LPCWSTR property, LONG flags, VARIANT*
 // An event object, as WMI hands it to the sink; the sink only reads it, and it is never freed.
 IWbemClassObject* Event(BYTE brightness)
 {
-    return New<IWbemClassObject>(With<4, &Get>(), "event", nullptr, brightness);
+    return New<IWbemClassObject, 4, &Get>("event", nullptr, brightness);
 }
 
 // The COM library calls, written to the journal with the arguments that matter.
@@ -198,9 +190,9 @@ HRESULT WINAPI CreateInstance(REFCLSID classId, IUnknown*, DWORD context, REFIID
     Log("CoCreateInstance %s %lu %s", name.c_str(), context, IdName(iid));
     *object = nullptr;
     if (name == "WbemLocator" && g_fault != Fault::Locator) {
-        *object = New<IWbemLocator>(With<3, &ConnectServer>(), "locator");
+        *object = New<IWbemLocator, 3, &ConnectServer>("locator");
     } else if (name == "UnsecuredApartment" && g_fault != Fault::Apartment) {
-        *object = New<IUnsecuredApartment>(With<3, &CreateObjectStub>(), "apartment");
+        *object = New<IUnsecuredApartment, 3, &CreateObjectStub>("apartment");
     }
     return *object != nullptr ? S_OK : REGDB_E_CLASSNOTREG;
 }
