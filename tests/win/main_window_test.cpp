@@ -40,7 +40,6 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
     for (const auto& [optionOn, message, wParam, lParam, writes] : cases) {
         SCOPED_TRACE(testing::Message()
                      << "option " << optionOn << ", ended by " << message << " " << wParam);
-        ASSERT_TRUE(simulator.Stop());
         ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
         CVelkaroDlg dialog;
         const INT_PTR result = RunModal(dialog, [&] {
@@ -101,7 +100,6 @@ TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIc
         SCOPED_TRACE(name);
         HANDLE running = create();
         ASSERT_NE(running, nullptr);
-        ASSERT_TRUE(simulator.Stop());
         ASSERT_TRUE(simulator.Start());
         CVelkaroDlg dialog;
         bool ran = false;
@@ -270,7 +268,6 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
     };
     for (const auto& [name, iconRect, optionOn, corner, selected, key] : cases) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(simulator.Stop());
         ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
         g_trayIconRect = iconRect;
         g_menuKey = key;
