@@ -33,7 +33,6 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
     const std::tuple<bool, UINT, WPARAM, LPARAM, int> cases[] = {
         {true, WM_CLOSE, 0, 0, 4},  // closing, the IDCANCEL the dialog manager makes of it, the destruction
         {false, WM_COMMAND, IDCANCEL, 0, 2},
-        {true, WM_COMMAND, ID_TRAY_EXIT, 0, 3},
         {true, WM_SYSCOMMAND, SC_CLOSE, 0, 4},
         {true, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 2},  // once, all of it before the message returns
     };
