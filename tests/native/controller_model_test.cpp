@@ -1,16 +1,8 @@
-// A model of what the overclock controller must keep true, checked against the real controller (the
-// switch and the event policy over the fake firmware service and the stand-in driver) along generated
+// A model of what the overclock controller must keep true (docs/testing.md), checked against the real
+// switch and event policy over the fake firmware service and the stand-in driver along generated
 // sequences of steps. The window is played by a message queue whose option box runs a nested loop, as
-// the real box's loop does: inputs keep arriving and being handled while it is open.
-//
-// After every handled input the flags must be the model's, which takes the inputs in the order they
-// arrived, and:
-//   - while no fault has touched a sequence since the last clean one, the GPU's mode and bit 0 of AP
-//     item 6 are both the model's;
-//   - the GPU is overclocked only if the option's last reading said on and the user wants it;
-//   - no bit of AP item 6 other than bit 0 changes.
-// With TENDRAL_MODEL_SEQUENCES set, the test runs that many sequences twice as long from a fresh seed and
-// prints what it found, asserting nothing (scripts/model-run.sh).
+// the real box's loop does. With TENDRAL_MODEL_SEQUENCES set, the test runs that many sequences twice
+// as long from a fresh seed and prints what it found, asserting nothing (scripts/model-run.sh).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -61,22 +61,21 @@ public:
 class RecordedWindow : public WindowEffects {
 public:
     void BlockingWait(std::uint32_t ms) override { effects.push_back("wait " + std::to_string(ms)); }
-    void ShowOverclockOptionMessage() override { effects.push_back("message " + std::to_string(*supported)); }
+    void ShowOverclockOptionMessage() override { effects.push_back("message"); }
     void EnableModeControls(bool on) override { effects.push_back("controls " + std::to_string(on)); }
     void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
     int OverclockRadioState() override { return 1; }
-    void EndModalLoop() override { effects.push_back("end"); }
+    void EndModalLoop() override {}
     std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override { return std::nullopt; }
     void DropNextQueuedFirmwareEvent() override {}
     Lines effects;
-    const bool* supported = nullptr;  // ocSupported, shown with the message
 };
 
-// The lines that start with the prefix, or with keep false, the others.
-inline Lines Matching(const Lines& lines, const std::string& prefix, bool keep = true)
+// The lines that start with the prefix.
+inline Lines Matching(const Lines& lines, const std::string& prefix)
 {
     Lines found;
     std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
-                 [&](const std::string& line) { return (line.rfind(prefix, 0) == 0) == keep; });
+                 [&](const std::string& line) { return line.starts_with(prefix); });
     return found;
 }

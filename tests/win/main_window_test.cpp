@@ -30,22 +30,18 @@ int IconSide(HICON icon)
 
 TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleasedAndSwitchedOff)
 {
-    struct Case {
-        bool optionOn;
-        UINT message;
-        WPARAM wParam;
+    // The firmware's option, the message that ends the program, and how often AP item 6 was written in
+    // all: the start-up's switch-on and the switch-off of each step of the ending.
+    const std::tuple<bool, UINT, WPARAM, LPARAM, int> cases[] = {
+        {true, WM_CLOSE, 0, 0, 4},  // closing, the IDCANCEL the dialog manager makes of it, the destruction
+        {false, WM_COMMAND, IDCANCEL, 0, 2},
+        {true, WM_SYSCOMMAND, SC_CLOSE, 0, 4},
+        {true, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 2},  // once, all of it before the message returns
     };
-    const Case cases[] = {
-        {true, WM_CLOSE, 0},
-        {false, WM_COMMAND, IDCANCEL},
-        {true, WM_COMMAND, ID_TRAY_EXIT},
-        {true, WM_SYSCOMMAND, SC_CLOSE},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [optionOn, message, wParam, lParam, writes] : cases) {
         SCOPED_TRACE(testing::Message()
-                     << "option " << c.optionOn << ", ended by " << c.message << " " << c.wParam);
-        ASSERT_TRUE(simulator.Stop());
-        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
+                     << "option " << optionOn << ", ended by " << message << " " << wParam);
+        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
         CVelkaroDlg dialog;
         const INT_PTR result = RunModal(dialog, [&] {
             HWND window = dialog.m_hWnd;
@@ -55,9 +51,6 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
             }
             HMENU systemMenu = GetSystemMenu(window, FALSE);
             const int count = GetMenuItemCount(systemMenu);
-            wchar_t about[64] = {};
-            GetMenuStringW(systemMenu, static_cast<UINT>(count - 1), about, 64, MF_BYPOSITION);
-            EXPECT_EQ(std::wstring(about), L"&About Velkaro...");
             EXPECT_EQ(GetMenuItemID(systemMenu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
             EXPECT_TRUE(GetMenuState(systemMenu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
 
@@ -72,12 +65,20 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
 
             for (HWND control : {dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd(),
                                  dialog.m_buttonOk.GetSafeHwnd()}) {
-                EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.optionOn);
+                EXPECT_EQ(IsWindowEnabled(control) != FALSE, optionOn);
             }
             EXPECT_EQ(dialog.m_radioOverclock.GetCheck(), BST_CHECKED);
             EXPECT_EQ(dialog.m_radioStock.GetCheck(), BST_UNCHECKED);
             EXPECT_TRUE(g_instanceMutex.Held());
-            PostMessageW(window, c.message, c.wParam, 0);
+            // The end of the session asked, then called off: nothing happens.
+            EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+            SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+            EXPECT_EQ(ApWrites(simulator.Journal()), optionOn ? 1 : 0);
+            SendMessageW(window, message, wParam, lParam);
+            // Switched off by the time it returns; at the end of the session, Windows may end the process
+            // right after, so the icon is gone too.
+            EXPECT_EQ(simulator.Ctl(L"get ap6"), "ok 16");
+            EXPECT_EQ(g_trayCalls.size(), message == WM_ENDSESSION ? 2u : 1u);
         });
         EXPECT_EQ(result, IDCANCEL);
         ASSERT_EQ(g_trayCalls.size(), 2u);
@@ -85,6 +86,7 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
         EXPECT_EQ(std::memcmp(&g_trayCalls[1].record, &g_trayCalls[0].record, sizeof(NOTIFYICONDATAW)), 0);
         EXPECT_FALSE(g_instanceMutex.Held());
         EXPECT_FALSE(dialog.m_switch.ocWanted);
+        EXPECT_EQ(ApWrites(simulator.Journal()), writes);
         ForgetRun();
     }
 }
@@ -125,31 +127,16 @@ TEST(ProgramIcons, EveryStoredPictureLoads)
     ReleaseDC(nullptr, screen);
 }
 
-// A mutex of the name that nobody may open: what a first instance with higher rights looks like to a
-// second one with the user's rights.
-HANDLE CreateLockedMutex()
-{
-    static SECURITY_DESCRIPTOR descriptor;
-    static ACL emptyList;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    InitializeAcl(&emptyList, sizeof(emptyList), ACL_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
-    return CreateMutexW(&attributes, FALSE, kInstanceMutexName);
-}
-
 TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIconOrSubscription)
 {
     const std::pair<const char*, HANDLE (*)()> others[] = {
         {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }},
-        {"one with higher rights", &CreateLockedMutex},
         {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); }},
     };
     for (const auto& [name, create] : others) {
         SCOPED_TRACE(name);
         HANDLE running = create();
         ASSERT_NE(running, nullptr);
-        ASSERT_TRUE(simulator.Stop());
         ASSERT_TRUE(simulator.Start());
         CVelkaroDlg dialog;
         bool ran = false;
@@ -175,26 +162,24 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
         ShowWindow(window, SW_SHOW);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
+        EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 1),
+                  1);  // it follows lParam
         // Start-up's second half runs once: again, it would subscribe and switch anew.
         const std::size_t exchanges = simulator.Journal().size();
         SendMessageW(window, WM_FINISH_STARTUP, 0, 0);
         EXPECT_EQ(simulator.Journal().size(), exchanges);
 
-        // Each command, as a click or a menu sends it, and the choice it leaves; OK reads the radio.
-        struct Step {
-            int overclockRadio;
-            UINT command;
-            bool wanted;
-        };
-        const Step steps[] = {
+        // The overclock radio, each command as a click or a menu sends it, and the choice it leaves; OK
+        // reads the radio.
+        const std::tuple<int, UINT, bool> steps[] = {
             {BST_UNCHECKED, IDOK, false},          {BST_CHECKED, IDOK, true},
             {BST_CHECKED, ID_TRAY_DISABLE, false}, {BST_UNCHECKED, ID_TRAY_ENABLE, true},
             {BST_UNCHECKED, ID_TRAY_ABOUT, true},
         };
-        for (const Step& step : steps) {
-            dialog.m_radioOverclock.SetCheck(step.overclockRadio);
-            SendMessageW(window, WM_COMMAND, step.command, 0);
-            EXPECT_EQ(dialog.m_switch.ocWanted, step.wanted) << step.command;
+        for (const auto& [radio, command, wanted] : steps) {
+            dialog.m_radioOverclock.SetCheck(radio);
+            SendMessageW(window, WM_COMMAND, command, 0);
+            EXPECT_EQ(dialog.m_switch.ocWanted, wanted) << command;
         }
         EXPECT_TRUE(IsWindowVisible(g_aboutDialog->m_hWnd));
 
@@ -252,40 +237,33 @@ void Press(HWND target, const Key& key)
 
 TEST_F(MainWindow, TheHiddenWindowTakesNoKeyWhicheverOfItsControlsHasTheFocusButTheAboutBoxTakesItsOwn)
 {
-    for (const bool optionOn : {true, false}) {
-        ASSERT_TRUE(simulator.Stop());
-        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
-        for (const Key& key : kKeys) {
-            SCOPED_TRACE(std::string(key.name) + (optionOn ? ", option on" : ", option off"));
-            CVelkaroDlg dialog;
-            bool ranOn = false;
-            RunModal(dialog, [&] {
-                HWND window = dialog.m_hWnd;
-                if (optionOn) {
-                    // Enter would undo this through IDOK, which reads the radio that still says on.
-                    SendMessageW(window, WM_COMMAND, ID_TRAY_DISABLE, 0);
-                }
-                const int writesBefore = ApWrites(simulator.Journal());
-                // The About box, though, takes its dialog keys: each of them closes it.
-                SendMessageW(window, WM_COMMAND, ID_TRAY_ABOUT, 0);
-                Press(GetDlgItem(g_aboutDialog->m_hWnd, IDOK), key);
-                // The keyboard goes to the focused control; without the focus, to the window.
-                for (HWND target :
-                     {window, GetDlgItem(window, IDOK), GetDlgItem(window, IDCANCEL),
-                      dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd()}) {
-                    Press(target, key);
-                }
-                Later([&, writesBefore] {
-                    ranOn = true;
-                    EXPECT_EQ(dialog.m_switch.ocWanted, !optionOn);
-                    EXPECT_EQ(ApWrites(simulator.Journal()), writesBefore);
-                    EXPECT_FALSE(IsWindowVisible(g_aboutDialog->m_hWnd));
-                    PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
-                });
+    for (const Key& key : kKeys) {
+        SCOPED_TRACE(key.name);
+        CVelkaroDlg dialog;
+        bool ranOn = false;
+        RunModal(dialog, [&] {
+            HWND window = dialog.m_hWnd;
+            // Enter would undo this through IDOK, which reads the radio that still says on.
+            SendMessageW(window, WM_COMMAND, ID_TRAY_DISABLE, 0);
+            const int writesBefore = ApWrites(simulator.Journal());
+            // The About box, though, takes its dialog keys: each of them closes it.
+            SendMessageW(window, WM_COMMAND, ID_TRAY_ABOUT, 0);
+            Press(GetDlgItem(g_aboutDialog->m_hWnd, IDOK), key);
+            // The keyboard goes to the focused control; without the focus, to the window.
+            for (HWND target : {window, GetDlgItem(window, IDOK), GetDlgItem(window, IDCANCEL),
+                                dialog.m_radioOverclock.GetSafeHwnd(), dialog.m_radioStock.GetSafeHwnd()}) {
+                Press(target, key);
+            }
+            Later([&, writesBefore] {
+                ranOn = true;
+                EXPECT_FALSE(dialog.m_switch.ocWanted);
+                EXPECT_EQ(ApWrites(simulator.Journal()), writesBefore);
+                EXPECT_FALSE(IsWindowVisible(g_aboutDialog->m_hWnd));
+                PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
             });
-            EXPECT_TRUE(ranOn) << "the program ended";
-            ForgetRun();
-        }
+        });
+        EXPECT_TRUE(ranOn) << "the program ended";
+        ForgetRun();
     }
 }
 
@@ -316,26 +294,20 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
     const RECT onPointer{pointer.x - 8, pointer.y - 8, pointer.x + 8, pointer.y + 8};
     const RECT icon{pointer.x + 400, pointer.y + 400, pointer.x + 416, pointer.y + 416};
     const POINT above{icon.left, icon.top};
-    const struct {
-        const char* name;
-        const RECT* icon;
-        bool optionOn;
-        POINT corner;  // where the menu's top-left corner is for a click, its bottom-left for the keyboard
-        int selected;
-        WPARAM key = VK_ESCAPE;
-    } cases[] = {
-        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1},
-        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1},
-        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1},
-        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4},
+    // Where the shell says the icon is, the firmware's option, where the menu's top-left corner is for a
+    // click or its bottom-left for the keyboard, the entry selected (-1: none) and the key pressed.
+    const std::tuple<const char*, const RECT*, bool, POINT, int, WPARAM> cases[] = {
+        {"the shell does not tell where the icon is: at the pointer", nullptr, true, pointer, -1, VK_ESCAPE},
+        {"a click on the icon: at the pointer", &onPointer, true, pointer, -1, VK_ESCAPE},
+        {"the keyboard: above the icon, the first entry selected", &icon, true, above, 1, VK_ESCAPE},
+        {"the keyboard, both modes grayed: About selected", &icon, false, above, 4, VK_ESCAPE},
         {"the keyboard, About chosen: the focus goes with it", &icon, false, above, 4, VK_RETURN},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(simulator.Stop());
-        ASSERT_TRUE(simulator.Start({c.optionOn ? 2 : 0, 0, 16}));
-        g_trayIconRect = c.icon;
-        g_menuKey = c.key;
+    for (const auto& [name, iconRect, optionOn, corner, selected, key] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(simulator.Start({optionOn ? 2 : 0, 0, 16}));
+        g_trayIconRect = iconRect;
+        g_menuKey = key;
         HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20,
                                      20, 300, 200, nullptr, nullptr, nullptr, nullptr);
         CVelkaroDlg dialog;
@@ -345,15 +317,15 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
             SetTimer(nullptr, 0, 100, NoteMenuAndPressKey);
             const std::size_t exchanges = simulator.Journal().size();
             SendMessageW(dialog.m_hWnd, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-            const bool keyboard = c.selected >= 0;
-            EXPECT_EQ(g_menuRect.left, c.corner.x);
-            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, c.corner.y);
-            EXPECT_EQ(g_menuSelection, c.selected);
-            const bool focusBack = keyboard && c.key == VK_ESCAPE;
+            const bool keyboard = selected >= 0;
+            EXPECT_EQ(g_menuRect.left, corner.x);
+            EXPECT_EQ(keyboard ? g_menuRect.bottom : g_menuRect.top, corner.y);
+            EXPECT_EQ(g_menuSelection, selected);
+            const bool focusBack = keyboard && key == VK_ESCAPE;
             EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(focusBack ? NIM_SETFOCUS : NIM_ADD));
             Later([&, exchanges] {
                 checked = true;
-                EXPECT_EQ(GetForegroundWindow(), c.key == VK_RETURN ? g_aboutDialog->m_hWnd : other);
+                EXPECT_EQ(GetForegroundWindow(), key == VK_RETURN ? g_aboutDialog->m_hWnd : other);
                 EXPECT_EQ(simulator.Journal().size(), exchanges) << "the menu sent something";
                 PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
             });
@@ -364,53 +336,20 @@ TEST_F(MainWindow, TheMenuOpensAtThePointerOrFromTheKeyboardAtTheIconAndGivesFoc
     }
 }
 
-TEST_F(MainWindow, TheEndOfTheSessionSwitchesOffOnceAndEndsTheProgram)
-{
-    CVelkaroDlg dialog;
-    bool endedByItself = true;
-    const INT_PTR result = RunModal(dialog, [&] {
-        HWND window = dialog.m_hWnd;
-        // Should the loop not end by itself, this ends it.
-        Later([&] {
-            endedByItself = false;
-            PostMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
-        });
-        EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
-        EXPECT_EQ(SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF), 0);
-        // Asked, then called off: nothing happens.
-        EXPECT_EQ(ApWrites(simulator.Journal()), 1);
-        EXPECT_EQ(g_trayCalls.size(), 1u);
-
-        SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        // All done by the time it returns: Windows may end the process right after.
-        EXPECT_EQ(simulator.Ctl(L"get ap6"), "ok 16");
-        ASSERT_EQ(g_trayCalls.size(), 2u);
-        EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
-    });
-    EXPECT_EQ(result, IDCANCEL);
-    EXPECT_TRUE(endedByItself);
-    // The destruction that followed did not run the sequence again.
-    EXPECT_EQ(ApWrites(simulator.Journal()), 2);  // start-up's switch-on, and the one switch-off
-    EXPECT_EQ(g_trayCalls.size(), 2u);
-}
-
 TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
 {
-    struct Case {
-        const char* name;
-        int failures;
-        int failuresAtTaskbarCreated;  // -1: no TaskbarCreated
-        std::vector<DWORD> calls;      // empty: the start-up add and two per try, for every try
-    };
-    const Case cases[] = {
+    // The calls the shell fails at first, and when TaskbarCreated comes (-1: it does not); the calls
+    // made (empty: the start-up add and two per try, for every try).
+    const std::tuple<const char*, int, int, std::vector<DWORD>> cases[] = {
         {"ready on the second try", 3, -1, {NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_ADD}},
         {"TaskbarCreated while trying", 1, 0, {NIM_ADD, NIM_ADD}},
         {"TaskbarCreated, the shell still has it", 0, 1, {NIM_ADD, NIM_ADD, NIM_MODIFY}},
         {"never ready", 1000, -1, {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_trayFailures = c.failures;
+    for (const auto& c : cases) {
+        const auto& [name, failures, failuresAtTaskbarCreated, expected] = c;
+        SCOPED_TRACE(name);
+        g_trayFailures = failures;
         CVelkaroDlg dialog;
         RunModal(dialog, [&] {
             HWND window = dialog.m_hWnd;
@@ -419,8 +358,8 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
                     PumpUntil([] { return g_trayCalls.size() >= 3; }, TrayIcon::kRetryIntervalMs + 3000));
             }
             PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-            if (c.failuresAtTaskbarCreated >= 0) {
-                g_trayFailures = c.failuresAtTaskbarCreated;
+            if (failuresAtTaskbarCreated >= 0) {
+                g_trayFailures = failuresAtTaskbarCreated;
                 SendMessageW(window, WM_TASKBARCREATED, 0, 0);
             }
             // Every tick the timer could give, and more.
@@ -431,10 +370,10 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
             for (const TrayCall& call : g_trayCalls) {
                 calls.push_back(call.message);
             }
-            if (c.calls.empty()) {
+            if (expected.empty()) {
                 EXPECT_EQ(calls.size(), 1u + 2u * TrayIcon::kRetryAttempts);
             } else {
-                EXPECT_EQ(calls, c.calls);
+                EXPECT_EQ(calls, expected);
             }
             EXPECT_FALSE(KillTimer(window, TrayIcon::kRetryTimerId)) << "the timer still runs";
         });

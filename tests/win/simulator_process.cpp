@@ -25,6 +25,8 @@ SimulatorProcess::~SimulatorProcess()
 
 bool SimulatorProcess::Start(Values values)
 {
+    if (!Stop())
+        return false;
     std::wstring line = L"\"" + ProgramDirectory() + L"\\firmware_sim.exe\" serve --system0 " +
                         std::to_wstring(values.system0) + L" --system1 " + std::to_wstring(values.system1) +
                         L" --ap6 " + std::to_wstring(values.ap6) + L" --journal \"" + m_journalPath + L"\"";

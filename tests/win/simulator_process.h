@@ -21,7 +21,7 @@ public:
     SimulatorProcess();
     ~SimulatorProcess();
 
-    // Starts serving (by default with the overclock option on) and waits until it answers.
+    // Stops a running simulator, starts serving (by default with the option on), waits until it answers.
     bool Start(Values values = {2, 0, 16});
     bool Stop();
     // One control command; its answer, or why there was none.

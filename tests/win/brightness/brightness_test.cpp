@@ -6,6 +6,7 @@
 #include <oleauto.h>
 #include <wbemcli.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -67,131 +68,109 @@ const char* IdName(const GUID& id)
     return "other";
 }
 
-// Every interface the fakes stand for, each method answering E_NOTIMPL until a fake overrides it.
-struct NotImplemented : IWbemLocator, IWbemServices, IUnsecuredApartment, IWbemObjectSink, IWbemClassObject {
-    // clang-format off
-#define NO(method, ...) HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
-    NO(ConnectServer, const BSTR, const BSTR, const BSTR, const BSTR, LONG, const BSTR, IWbemContext*, IWbemServices**)
-    NO(CreateObjectStub, IUnknown*, IUnknown**) NO(Indicate, LONG, IWbemClassObject**)
-    NO(SetStatus, LONG, HRESULT, BSTR, IWbemClassObject*) NO(CancelAsyncCall, IWbemObjectSink*)
-    NO(OpenNamespace, const BSTR, LONG, IWbemContext*, IWbemServices**, IWbemCallResult**)
-    NO(QueryObjectSink, LONG, IWbemObjectSink**) NO(GetObjectAsync, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(GetObject, const BSTR, LONG, IWbemContext*, IWbemClassObject**, IWbemCallResult**)
-    NO(PutClass, IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**)
-    NO(PutClassAsync, IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(DeleteClass, const BSTR, LONG, IWbemContext*, IWbemCallResult**)
-    NO(DeleteClassAsync, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(CreateClassEnum, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**)
-    NO(CreateClassEnumAsync, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(PutInstance, IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**)
-    NO(PutInstanceAsync, IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(DeleteInstance, const BSTR, LONG, IWbemContext*, IWbemCallResult**)
-    NO(DeleteInstanceAsync, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(CreateInstanceEnum, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**)
-    NO(CreateInstanceEnumAsync, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(ExecQuery, const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**)
-    NO(ExecQueryAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(ExecNotificationQuery, const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**)
-    NO(ExecNotificationQueryAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*)
-    NO(ExecMethod, const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*, IWbemClassObject**, IWbemCallResult**)
-    NO(ExecMethodAsync, const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*, IWbemObjectSink*)
-    NO(GetQualifierSet, IWbemQualifierSet**) NO(Get, LPCWSTR, LONG, VARIANT*, CIMTYPE*, LONG*)
-    NO(Put, LPCWSTR, LONG, VARIANT*, CIMTYPE) NO(Delete, LPCWSTR) NO(GetNames, LPCWSTR, LONG, VARIANT*, SAFEARRAY**)
-    NO(BeginEnumeration, LONG) NO(Next, LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) NO(EndEnumeration)
-    NO(GetPropertyQualifierSet, LPCWSTR, IWbemQualifierSet**) NO(Clone, IWbemClassObject**)
-    NO(GetObjectText, LONG, BSTR*) NO(SpawnDerivedClass, LONG, IWbemClassObject**)
-    NO(SpawnInstance, LONG, IWbemClassObject**) NO(CompareTo, LONG, IWbemClassObject*)
-    NO(GetPropertyOrigin, LPCWSTR, BSTR*) NO(InheritsFrom, LPCWSTR)
-    NO(GetMethod, LPCWSTR, LONG, IWbemClassObject**, IWbemClassObject**) NO(DeleteMethod, LPCWSTR)
-    NO(PutMethod, LPCWSTR, LONG, IWbemClassObject*, IWbemClassObject*) NO(BeginMethodEnumeration, LONG)
-    NO(NextMethod, LONG, BSTR*, IWbemClassObject**, IWbemClassObject**) NO(EndMethodEnumeration)
-    NO(GetMethodQualifierSet, LPCWSTR, IWbemQualifierSet**) NO(GetMethodOrigin, LPCWSTR, BSTR*)
-#undef NO
-    // clang-format on
-};
-
 // One fake for all of WMI's objects, by name: the locator, the services, the apartment, the stub and
-// the stub sink (both holding the program's sink), and event objects that carry a brightness.
-struct Fake : NotImplemented {
-    explicit Fake(const char* name, IWbemObjectSink* sink = nullptr, BYTE brightness = 0)
-        : name(name), sink(sink), brightness(brightness)
+// the stub sink (both holding the program's sink), and event objects that carry a brightness. A fake is
+// laid out as a COM object: it starts with its table of methods, which holds IUnknown's three and the
+// one method of its interface that the watcher calls, at its place in wbemcli.h. The other places are
+// empty, so that a call the watcher should not make crashes the test.
+using Methods = std::array<void (*)(), 24>;
+struct Fake {
+    static HRESULT STDMETHODCALLTYPE QueryInterface(Fake* fake, REFIID iid, void** object);  // the stub's
+    static ULONG STDMETHODCALLTYPE AddRef(Fake* fake) { return ++fake->count; }
+    static ULONG STDMETHODCALLTYPE Release(Fake* fake)
     {
-    }
-    virtual ~Fake() { sink != nullptr && sink->Release(); }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        Log("Release %s", name);
-        const ULONG left = --count;
+        Log("Release %s", fake->name);
+        const ULONG left = --fake->count;
         if (left == 0) {
-            delete this;
+            fake->sink != nullptr && fake->sink->Release();
+            delete fake;
         }
         return left;
     }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override  // the stub's
+    static HRESULT STDMETHODCALLTYPE Indicate(Fake* f, LONG n, IWbemClassObject** o)
     {
-        Log("QueryInterface %s %s", name, IdName(iid));
-        const bool give = g_fault != Fault::StubSink && IdName(iid) == std::string("IWbemObjectSink");
-        *object = give ? static_cast<IWbemObjectSink*>(new Fake("stubSink", sink)) : nullptr;
-        return give && sink->AddRef() ? S_OK : E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR resource, const BSTR user, const BSTR password,
-                                            const BSTR locale, LONG flags, const BSTR authority,
-                                            IWbemContext* context, IWbemServices** services) override
-    {
-        const bool nulls = !user && !password && !locale && !authority && !context;
-        Log("ConnectServer %ls(%u) %ld %s", resource, SysStringLen(resource), flags, nulls ? "null" : "set");
-        g_connecting = true;
-        if (g_connectionGate != nullptr) {
-            WaitForSingleObject(g_connectionGate, 5000);
-        }
-        g_connecting = false;
-        *services = g_fault == Fault::Connect ? nullptr : new Fake("services");
-        return *services != nullptr ? S_OK : static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE);
-    }
-    HRESULT STDMETHODCALLTYPE CreateObjectStub(IUnknown* object, IUnknown** stub) override
-    {
-        object->AddRef();
-        Log("CreateObjectStub sink(%lu)", object->Release());
-        g_watched = object;
-        g_watchedDeleted = false;
-        IWbemObjectSink* held = nullptr;
-        if (g_fault != Fault::Stub && g_fault != Fault::StubMissing) {
-            object->QueryInterface(wmi::IID_IWbemObjectSink, reinterpret_cast<void**>(&held));
-        }
-        *stub = held != nullptr ? static_cast<IWbemObjectSink*>(new Fake("stub", held)) : nullptr;
-        return g_fault == Fault::Stub ? E_OUTOFMEMORY : S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR language, const BSTR query, LONG flags,
-                                                         IWbemContext* context,
-                                                         IWbemObjectSink* handler) override
-    {
-        Log("ExecNotificationQueryAsync %ls(%u) %ls(%u) 0x%lX %s %s", language, SysStringLen(language), query,
-            SysStringLen(query), flags, context ? "set" : "null", static_cast<Fake*>(handler)->name);
-        const bool take = g_fault != Fault::Query && handler->AddRef();
-        g_handler = take ? handler : nullptr;
-        return take ? S_OK : static_cast<HRESULT>(0x8004100C);
-    }
-    HRESULT STDMETHODCALLTYPE Indicate(LONG n, IWbemClassObject** objects) override
-    {
-        return sink->Indicate(n, objects);
-    }
-    HRESULT STDMETHODCALLTYPE Get(LPCWSTR property, LONG flags, VARIANT* value, CIMTYPE* type,
-                                  LONG* flavour) override
-    {
-        Log("Get %ls %ld %s %s %s", property, flags, value->vt == VT_EMPTY ? "empty" : "dirty",
-            type ? "set" : "null", flavour ? "set" : "null");
-        value->vt = VT_UI1;
-        value->bVal = brightness;
-        return brightness == 0 ? static_cast<HRESULT>(WBEM_E_NOT_FOUND)
-                               : S_OK;  // 0: the object has no brightness
+        return f->sink->Indicate(n, o);
     }
 
+    const Methods* methods;
     const char* name;
-    IWbemObjectSink* sink;
-    BYTE brightness;
+    IWbemObjectSink* sink = nullptr;
+    BYTE brightness = 0;  // 0: the object has no brightness
     std::atomic<ULONG> count{1};
 };
+
+// A new fake with IUnknown's methods, and `method` at its place in the interface's table.
+template <class Interface, std::size_t place, auto method>
+Interface* New(const char* name, IWbemObjectSink* sink = nullptr, BYTE brightness = 0)
+{
+    static const Methods methods = [] {
+        Methods table{reinterpret_cast<void (*)()>(&Fake::QueryInterface),
+                      reinterpret_cast<void (*)()>(&Fake::AddRef),
+                      reinterpret_cast<void (*)()>(&Fake::Release)};
+        table[place] = reinterpret_cast<void (*)()>(method);
+        return table;
+    }();
+    return reinterpret_cast<Interface*>(new Fake{&methods, name, sink, brightness});
+}
+
+HRESULT STDMETHODCALLTYPE Fake::QueryInterface(Fake* fake, REFIID iid, void** object)
+{
+    Log("QueryInterface %s %s", fake->name, IdName(iid));
+    const bool give = g_fault != Fault::StubSink && IdName(iid) == std::string("IWbemObjectSink");
+    *object = give ? New<IWbemObjectSink, 3, &Fake::Indicate>("stubSink", fake->sink) : nullptr;
+    return give && fake->sink->AddRef() ? S_OK : E_NOINTERFACE;
+}
+HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(Fake*, const BSTR language, const BSTR query, LONG flags,
+                                                     IWbemContext* context, IWbemObjectSink* handler)
+{
+    Log("ExecNotificationQueryAsync %ls(%u) %ls(%u) 0x%lX %s %s", language, SysStringLen(language), query,
+        SysStringLen(query), flags, context ? "set" : "null", reinterpret_cast<Fake*>(handler)->name);
+    const bool take = g_fault != Fault::Query && handler->AddRef();
+    g_handler = take ? handler : nullptr;
+    return take ? S_OK : static_cast<HRESULT>(0x8004100C);
+}
+HRESULT STDMETHODCALLTYPE ConnectServer(Fake*, const BSTR resource, const BSTR user, const BSTR password,
+                                        const BSTR locale, LONG flags, const BSTR authority,
+                                        IWbemContext* context, IWbemServices** services)
+{
+    const bool nulls = !user && !password && !locale && !authority && !context;
+    Log("ConnectServer %ls(%u) %ld %s", resource, SysStringLen(resource), flags, nulls ? "null" : "set");
+    g_connecting = true;
+    if (g_connectionGate != nullptr) {
+        WaitForSingleObject(g_connectionGate, 5000);
+    }
+    g_connecting = false;
+    *services =
+        g_fault == Fault::Connect ? nullptr : New<IWbemServices, 23, &ExecNotificationQueryAsync>("services");
+    return *services != nullptr ? S_OK : static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE);
+}
+HRESULT STDMETHODCALLTYPE CreateObjectStub(Fake*, IUnknown* object, IUnknown** stub)
+{
+    object->AddRef();
+    Log("CreateObjectStub sink(%lu)", object->Release());
+    g_watched = object;
+    g_watchedDeleted = false;
+    IWbemObjectSink* held = nullptr;
+    if (g_fault != Fault::Stub && g_fault != Fault::StubMissing) {
+        object->QueryInterface(wmi::IID_IWbemObjectSink, reinterpret_cast<void**>(&held));
+    }
+    *stub = held != nullptr ? New<IUnknown, 0, &Fake::QueryInterface>("stub", held) : nullptr;
+    return g_fault == Fault::Stub ? E_OUTOFMEMORY : S_OK;
+}
+HRESULT STDMETHODCALLTYPE Get(Fake* fake, LPCWSTR property, LONG flags, VARIANT* value, CIMTYPE* type,
+                              LONG* flavour)
+{
+    Log("Get %ls %ld %s %s %s", property, flags, value->vt == VT_EMPTY ? "empty" : "dirty",
+        type ? "set" : "null", flavour ? "set" : "null");
+    value->vt = VT_UI1;
+    value->bVal = fake->brightness;
+    return fake->brightness == 0 ? static_cast<HRESULT>(WBEM_E_NOT_FOUND) : S_OK;
+}
+// An event object, as WMI hands it to the sink; the sink only reads it, and it is never freed.
+IWbemClassObject* Event(BYTE brightness)
+{
+    return New<IWbemClassObject, 4, &Get>("event", nullptr, brightness);
+}
 
 // The COM library calls, written to the journal with the arguments that matter.
 HRESULT WINAPI InitializeEx(void*, DWORD flags)
@@ -211,18 +190,17 @@ HRESULT WINAPI CreateInstance(REFCLSID classId, IUnknown*, DWORD context, REFIID
     Log("CoCreateInstance %s %lu %s", name.c_str(), context, IdName(iid));
     *object = nullptr;
     if (name == "WbemLocator" && g_fault != Fault::Locator) {
-        *object = static_cast<IWbemLocator*>(new Fake("locator"));
+        *object = New<IWbemLocator, 3, &ConnectServer>("locator");
     } else if (name == "UnsecuredApartment" && g_fault != Fault::Apartment) {
-        *object = static_cast<IUnsecuredApartment*>(new Fake("apartment"));
+        *object = New<IUnsecuredApartment, 3, &CreateObjectStub>("apartment");
     }
     return *object != nullptr ? S_OK : REGDB_E_CLASSNOTREG;
 }
 HRESULT WINAPI SetProxyBlanket(IUnknown* proxy, DWORD authentication, DWORD authorisation, OLECHAR* principal,
                                DWORD level, DWORD impersonation, RPC_AUTH_IDENTITY_HANDLE, DWORD capabilities)
 {
-    Log("CoSetProxyBlanket %s %lu %lu %s %lu %lu %lu",
-        static_cast<Fake*>(static_cast<IWbemServices*>(proxy))->name, authentication, authorisation,
-        principal ? "set" : "null", level, impersonation, capabilities);
+    Log("CoSetProxyBlanket %s %lu %lu %s %lu %lu %lu", reinterpret_cast<Fake*>(proxy)->name, authentication,
+        authorisation, principal ? "set" : "null", level, impersonation, capabilities);
     return g_fault == Fault::Blanket ? E_ACCESSDENIED : S_OK;
 }
 void WINAPI Uninitialize()
@@ -339,9 +317,11 @@ TEST(EventSink, CountStaysExactUnderConcurrentUseAndTheLastReleaseDeletes)
     constexpr int kThreads = 4, kRounds = 2000000;
     std::atomic<HWND> target{nullptr};
     EventSink* sink = NewSink(target);
-    const auto onThreads = [&](ULONG (STDMETHODCALLTYPE EventSink::*call)()) {
+    g_watched = sink;
+    g_watchedDeleted = false;
+    for (const auto call : {&EventSink::AddRef, &EventSink::Release}) {
         std::atomic<int> ready{0};  // all start together, so that their calls overlap
-        std::vector<std::thread> threads;
+        std::vector<std::jthread> threads;
         for (int i = 0; i < kThreads; ++i) {
             threads.emplace_back([&] {
                 for (++ready; ready < kThreads;) {
@@ -351,16 +331,10 @@ TEST(EventSink, CountStaysExactUnderConcurrentUseAndTheLastReleaseDeletes)
                 }
             });
         }
-        for (auto& thread : threads) {
-            thread.join();
-        }
-    };
-    onThreads(&EventSink::AddRef);
-    ASSERT_EQ(CountOf(sink), 1u + kThreads * kRounds);  // else the releases would delete it too early
-    onThreads(&EventSink::Release);
-    g_watched = sink;
-    g_watchedDeleted = false;
-    EXPECT_EQ(CountOf(sink), 1u);
+        threads.clear();
+        // Else the releases would delete it too early.
+        ASSERT_EQ(CountOf(sink), call == &EventSink::AddRef ? 1u + kThreads * kRounds : 1u);
+    }
     EXPECT_FALSE(g_watchedDeleted);
     EXPECT_EQ(sink->Release(), 0u);
     EXPECT_TRUE(g_watchedDeleted);
@@ -378,20 +352,17 @@ LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 TEST(EventSink, IndicateSendsTheFirstBrightnessOnce)
 {
-    Fake forty("forty", nullptr, 40), seven("seven", nullptr, 7), full("full", nullptr, 255), none("none");
     const struct {
         std::vector<IWbemClassObject*> batch;
         LONG count;
-        bool windowSet;
         std::vector<std::pair<WPARAM, LPARAM>> sent;
     } cases[] = {
-        {{&forty, &seven, &seven}, 3, true, {{40, 0}}},
-        {{&full}, 1, true, {{255, 0}}},  // zero-extended, never sign-extended
-        {{&none}, 1, true, {{0, 0}}},    // a failed read still tells the window, with 0
-        {{nullptr}, 1, true, {{0, 0}}},  // no object: a failed read
-        {{&forty}, 0, true, {}},         // no objects, nothing to tell
-        {{}, 2, true, {}},               // no array
-        {{&forty}, 1, false, {}},        // the window is going away: nothing is sent
+        {{Event(40), Event(7), Event(7)}, 3, {{40, 0}}},
+        {{Event(255)}, 1, {{255, 0}}},  // zero-extended, never sign-extended
+        {{Event(0)}, 1, {{0, 0}}},      // a failed read still tells the window, with 0
+        {{nullptr}, 1, {{0, 0}}},       // no object: a failed read
+        {{Event(40)}, 0, {}},           // no objects, nothing to tell
+        {{}, 2, {}},                    // no array
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -399,7 +370,7 @@ TEST(EventSink, IndicateSendsTheFirstBrightnessOnce)
         SetWindowLongPtrW(window.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Record));
         g_received.clear();
         g_journal.clear();
-        std::atomic<HWND> target{c.windowSet ? window.Get() : nullptr};
+        std::atomic<HWND> target{window.Get()};
         EventSink* sink = NewSink(target);
         auto batch = c.batch;
         EXPECT_EQ(sink->Indicate(c.count, batch.empty() ? nullptr : batch.data()), WBEM_S_NO_ERROR);
@@ -420,8 +391,7 @@ LRESULT CALLBACK WatchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_BRIGHTNESS) {
         g_received.emplace_back(wParam, lParam);
     } else if (message == WM_NCDESTROY) {
-        Fake late("late", nullptr, 41);
-        IWbemClassObject* batch[] = {&late};
+        IWbemClassObject* batch[] = {Event(41)};
         g_handler.load()->Indicate(1, batch);
     }
     return CallWindowProcW(g_dialogProc, window, message, wParam, lParam);
@@ -436,8 +406,7 @@ TEST_F(BrightnessInMainWindow, ASlowConnectionKeepsNothingWaitingAndEventsReachT
     g_received.clear();
     g_handler = nullptr;
     g_connectionGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    Fake forty("forty", nullptr, 40);
-    IWbemClassObject* batch[] = {&forty};
+    IWbemClassObject* batch[] = {Event(40)};
     CVelkaroDlg dialog;
     RunModal(dialog, [&] {
         // The message loop runs while the connection is still being made.
