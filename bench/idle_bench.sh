@@ -34,4 +34,4 @@ measure "service down"
 sim_start 2 0 16
 sleep 12  # the listener's longest back-off: it has subscribed by now
 measure "service up"
-exit_program >/dev/null
+velkaro_stop_all
