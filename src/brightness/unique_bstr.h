@@ -5,9 +5,9 @@
 
 #include <oleauto.h>
 
-#include "brightness/com_runtime.h"
-
 #include <utility>
+
+#include "brightness/com_runtime.h"
 
 class UniqueBstr {
 public:

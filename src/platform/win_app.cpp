@@ -1,5 +1,7 @@
 #include "platform/win_app.h"
 
+#include "platform/system_function.h"
+
 namespace {
 CWinApp* g_application = nullptr;
 }
@@ -38,10 +40,8 @@ HINSTANCE ProgramInstance()
 bool RestrictDllSearchToSystem()
 {
     // Looked up, so that a system without it still starts the program.
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     const auto setDefaultDllDirectories =
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+        SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
     return setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
