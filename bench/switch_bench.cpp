@@ -20,13 +20,17 @@ public:
     void* Symbol(void* module, const char*) override { return module; }
     void Unload(void*) override {}
     void BlockingWait(std::uint32_t) override {}
-    void ShowOverclockOptionMessage() override {}
+    void ShowOptionBoxPumping() override {}
+    void ShowRefusalPumping() override {}
+    void LeaveRefused() override {}
+    void TrackTrayMenuPumping() override {}
+    void ShowAboutBoxPumping() override {}
+    void ShowModalAboutBoxPumping() override {}
+    bool TakeQueuedRepeatPumping(std::uint32_t) override { return false; }
     void EnableModeControls(bool) override {}
     void SetModeRadios(bool) override {}
     int OverclockRadioState() override { return 1; }
     void EndModalLoop() override {}
-    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override { return std::nullopt; }
-    void DropNextQueuedFirmwareEvent() override {}
 };
 
 double MedianMs(const std::function<void()>& work)
@@ -51,7 +55,9 @@ int main()
         std::fputs("switch_bench: the firmware simulator or the stand-in driver did not start\n", stderr);
         return 1;
     }
-    OverclockSwitch overclock(driver, process);
+    ProgramPhase phase;
+    phase.Run();
+    OverclockSwitch overclock(driver, process, phase);
     std::printf("%d rounds each, against firmware_sim over \\\\.\\pipe\\ORVWmiAcpi\n", kRounds);
     for (const bool on : {true, false}) {
         const double sequence =

@@ -74,8 +74,9 @@ const MessageEntry CVelkaroDlg::kMessages[] = {
 CVelkaroDlg::CVelkaroDlg()
     : CDialog(IDD_VELKARO_DIALOG),
       m_hIcon(LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
-      m_switch(SystemNvApi(), *this),
-      m_events(m_switch, *this)
+      m_switch(SystemNvApi(), *this, m_phase),
+      m_events(m_switch, *this, m_phase),
+      m_life(m_phase, SystemNvApi(), m_switch, *this)
 {
     g_aboutDialog = nullptr;
 }
@@ -97,9 +98,11 @@ BOOL CVelkaroDlg::OnInitDialog()
     CDialog::OnInitDialog();
     if (!g_instanceMutex.Take()) {
         // Another instance runs: leave quietly. The shutdown path still runs when the window goes.
-        OnCancel();
+        m_life.OnAnotherInstance();
         return FALSE;
     }
+    // Only the instance that holds the name switches anything, so only it has a switch-off to make.
+    m_faultGuard = std::make_unique<FaultGuard>(&CVelkaroDlg::LastActOnFault, this);
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
     AfxEnableControlContainer();
     // Queued before the icon exists, so that it comes ahead of anything the icon brings.
@@ -113,10 +116,10 @@ BOOL CVelkaroDlg::OnInitDialog()
 
 // The exchanges of start-up with the firmware and the driver, in their order, as the message loop's
 // first message: the icon shows and the loop answers without waiting for them, and the user's first
-// click comes after them. Once only, and not when the program is already ending.
+// click comes after them. Once only, and not when the program is already ending or refusing.
 LRESULT CVelkaroDlg::OnFinishStartup()
 {
-    if (std::exchange(m_startupFinished, true) || m_switch.Ending()) {
+    if (m_phase.Current() != Phase::Starting) {
         return 0;
     }
     // The hidden window's looks, which nobody sees before the loop runs.
@@ -124,10 +127,11 @@ LRESULT CVelkaroDlg::OnFinishStartup()
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SubscribeFirmwareEvents();
-    CheckGpu();
-    ApplyInitialOverclockState();
+    m_life.CheckGpuAndStart();
     // Last: its thread loads WMI's libraries, which the driver's library would otherwise wait for.
-    StartBrightnessWatcher();
+    if (m_phase.Running()) {
+        StartBrightnessWatcher();
+    }
     return 0;
 }
 
@@ -162,8 +166,9 @@ void CVelkaroDlg::StartBrightnessWatcher()
 }
 
 // The About box is made when it is first shown, not at start-up, where it would keep the message loop
-// waiting; it lives until the process ends and the tray menu only shows it again.
-void CVelkaroDlg::ShowAboutBox()
+// waiting; it lives until the process ends and the tray menu only shows it again. Taking the foreground
+// may wait for other threads, which lets their sent messages in.
+void CVelkaroDlg::ShowAboutBoxPumping()
 {
     if (g_aboutDialog == nullptr) {
         auto* about = new CAboutDlg();
@@ -199,29 +204,29 @@ bool CVelkaroDlg::FilterKeys(MSG& message)
     return false;
 }
 
-// Without an NVIDIA driver and GPU the program refuses to run: it says so, takes its icon away and
-// ends at once, without the shutdown sequence (there is nothing to switch off).
-void CVelkaroDlg::CheckGpu()
+// The owner is hidden: without MB_SETFOREGROUND the box may open behind the active window, unseen.
+void CVelkaroDlg::ShowRefusalPumping()
 {
-    if (PassesGpuCheck(SystemNvApi())) {
-        return;
-    }
-    // The owner is hidden: without MB_SETFOREGROUND the box may open behind the active window, unseen.
     MessageBoxW(m_hWnd, kNoNvidiaMessage, kProgramCaption, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+}
+
+// At once and without the shutdown sequence: a program that refused switched nothing.
+void CVelkaroDlg::LeaveRefused()
+{
     m_trayIcon.Delete();
     std::exit(1);
 }
 
-void CVelkaroDlg::ApplyInitialOverclockState()
+void CVelkaroDlg::ShowModalAboutBoxPumping()
 {
-    m_switch.ApplyInitialState();
+    CAboutDlg about;
+    about.DoModal();
 }
 
 LRESULT CVelkaroDlg::OnSysCommand(WPARAM command, LPARAM)
 {
     if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about;
-        about.DoModal();
+        m_life.OnSystemAbout();
         return 0;
     }
     return Default();
@@ -254,14 +259,19 @@ LRESULT CVelkaroDlg::OnQueryDragIcon()
 LRESULT CVelkaroDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage)
 {
     if (mouseMessage == WM_RBUTTONUP) {
-        m_foregroundBeforeMenu = GetForegroundWindow();
-        ShowTrayMenu(m_hWnd, m_trayIcon, m_switch.ocSupported, m_switch.ocWanted);
-        // Queued behind the chosen command, so that it sees what the command did.
-        if (!PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0)) {
-            TraceIgnoredFailure(L"queueing the foreground's return");
-        }
+        m_life.OnTrayMenuRequest();
     }
     return 1;
+}
+
+void CVelkaroDlg::TrackTrayMenuPumping()
+{
+    m_foregroundBeforeMenu = GetForegroundWindow();
+    ShowTrayMenu(m_hWnd, m_trayIcon, m_switch.ocSupported, m_switch.ocWanted);
+    // Queued behind the chosen command, so that it sees what the command did.
+    if (!PostMessageW(m_hWnd, WM_TRAYMENU_CLOSED, 0, 0)) {
+        TraceIgnoredFailure(L"queueing the foreground's return");
+    }
 }
 
 // The menu made this hidden window the foreground window. It gives the foreground back unless it has
@@ -348,23 +358,31 @@ LRESULT CVelkaroDlg::OnDestroy()
     Default();
     Shutdown();
     m_keyFilter.reset();
+    m_faultGuard.reset();
     return 0;
 }
 
 // Switches off, takes the icon away and lets another instance start; once per run. A second instance,
-// which never held the name, leaves the firmware and the driver to the instance that runs.
+// or a program that refused to run, switches nothing: the firmware and the driver are left as they are.
 void CVelkaroDlg::Shutdown()
 {
-    if (std::exchange(m_shutDown, true)) {
+    if (!m_life.Shutdown()) {
         return;
-    }
-    if (g_instanceMutex.Held()) {
-        m_switch.OnDestroy();
     }
     if (!m_trayIcon.Delete()) {
         TraceIgnoredFailure(L"deleting the tray icon");
     }
     g_instanceMutex.Release();
+}
+
+// On a thread of the fault guard's, while the faulting thread waits: the switch-off, then the icon.
+void CVelkaroDlg::LastActOnFault(void* self)
+{
+    auto* dialog = static_cast<CVelkaroDlg*>(self);
+    dialog->m_life.OnFault();
+    if (!dialog->m_trayIcon.Delete()) {
+        TraceIgnoredFailure(L"deleting the tray icon after a fault");
+    }
 }
 
 LRESULT CVelkaroDlg::OnWindowPosChanging(WINDOWPOS& position)
@@ -397,7 +415,7 @@ void CVelkaroDlg::OnTrayDisable()
 
 void CVelkaroDlg::OnTrayAbout()
 {
-    ShowAboutBox();
+    m_life.OnTrayAbout();
 }
 
 void CVelkaroDlg::OnTrayExit()
@@ -413,13 +431,13 @@ void CVelkaroDlg::BlockingWait(std::uint32_t milliseconds)
 // One request at a time: the box runs a loop of its own, in which a further event could open another.
 // MB_SETFOREGROUND, because the owner is hidden and the box would otherwise wait unseen behind the
 // active window.
-void CVelkaroDlg::ShowOverclockOptionMessage()
+void CVelkaroDlg::ShowOptionBoxPumping()
 {
-    if (std::exchange(m_optionMessageOpen, true)) {
+    if (std::exchange(m_optionBoxOpen, true)) {
         return;
     }
     MessageBoxW(m_hWnd, kOverclockOptionMessage, kProgramCaption, MB_SETFOREGROUND);
-    m_optionMessageOpen = false;
+    m_optionBoxOpen = false;
 }
 
 void CVelkaroDlg::EnableModeControls(bool enable)
@@ -445,19 +463,19 @@ void CVelkaroDlg::EndModalLoop()
     EndProgram();
 }
 
-std::optional<std::uintptr_t> CVelkaroDlg::NextQueuedFirmwareEvent()
+// The head of the thread's whole queue, whatever window it is for: a message of another kind there
+// ends the run. Posted messages only, as documented for PM_QS_POSTMESSAGE; the caller still asks the
+// phase again afterwards, in case a system delivers sent messages here all the same.
+bool CVelkaroDlg::TakeQueuedRepeatPumping(std::uint32_t code)
 {
-    MSG queued;
-    if (!PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_NOREMOVE)) {
-        return std::nullopt;
+    MSG next;
+    if (!PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE | PM_QS_POSTMESSAGE) || next.hwnd != m_hWnd ||
+        next.message != WM_FIRMWARE_EVENT || (next.wParam & 0xFF) != code) {
+        return false;
     }
-    return queued.wParam;
-}
-
-void CVelkaroDlg::DropNextQueuedFirmwareEvent()
-{
-    MSG queued;
-    PeekMessageW(&queued, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE);
+    // The first firmware event of this window is the head just seen.
+    return PeekMessageW(&next, m_hWnd, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENT, PM_REMOVE | PM_QS_POSTMESSAGE) !=
+           FALSE;
 }
 
 // The modal loop ends only once every loop running inside it has returned: the tray menu's and those

@@ -9,8 +9,11 @@
 #include <memory>
 #include <span>
 
+#include "app/fault_guard.h"
 #include "control/event_policy.h"
 #include "control/overclock_switch.h"
+#include "control/program_life.h"
+#include "control/program_phase.h"
 #include "control/window_effects.h"
 #include "firmware/orv_wmi_acpi.h"
 #include "platform/button.h"
@@ -28,6 +31,7 @@ public:
     HICON m_hIcon;  // shared, at the system's icon size: the window icons and the minimised window
     CORVWmiAcpi m_firmware;
     TrayIcon m_trayIcon;       // the tray record, with the icon's retry
+    ProgramPhase m_phase;      // where the program is in its life: what every handler asks first
     OverclockSwitch m_switch;  // holds ocSupported and ocWanted
     CButton m_radioOverclock;
     CButton m_radioStock;
@@ -41,13 +45,11 @@ private:
     void AddSystemMenuAbout();
     void SubscribeFirmwareEvents();
     void StartBrightnessWatcher();
-    void CheckGpu();
-    void ApplyInitialOverclockState();
-    void ShowAboutBox();
     bool FilterKeys(MSG& message);
     void Shutdown();
     void EndProgram();
     static BOOL CALLBACK EndOwnBox(HWND window, LPARAM self);
+    static void LastActOnFault(void* self);
 
     // Window messages, with what each message carries.
     LRESULT OnSysCommand(WPARAM command, LPARAM);
@@ -76,22 +78,27 @@ private:
     void OnTrayAbout();
     void OnTrayExit();
 
+    // What the controller needs of the window. Those that end in "Pumping" let other handlers run.
     void BlockingWait(std::uint32_t milliseconds) override;
-    void ShowOverclockOptionMessage() override;
+    void ShowOptionBoxPumping() override;
+    void ShowRefusalPumping() override;
+    void LeaveRefused() override;
+    void TrackTrayMenuPumping() override;
+    void ShowAboutBoxPumping() override;
+    void ShowModalAboutBoxPumping() override;
+    bool TakeQueuedRepeatPumping(std::uint32_t code) override;
     void EnableModeControls(bool enable) override;
     void SetModeRadios(bool overclock) override;
     int OverclockRadioState() override;
     void EndModalLoop() override;
-    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override;
-    void DropNextQueuedFirmwareEvent() override;
 
     EventPolicy m_events;
-    // Installed once start-up has passed the single-instance check.
+    ProgramLife m_life;
+    // Installed once start-up has passed the single-instance check, removed after the shutdown.
     std::unique_ptr<MessageFilter> m_keyFilter;
+    std::unique_ptr<FaultGuard> m_faultGuard;
     HWND m_foregroundBeforeMenu = nullptr;  // what the tray menu took the foreground from
-    bool m_optionMessageOpen = false;
-    bool m_startupFinished = false;  // the exchanges of start-up ran, or were let go by an early end
-    bool m_shutDown = false;         // the shutdown sequence ran: at the end of the session or on destruction
+    bool m_optionBoxOpen = false;
 
     static const MessageEntry kMessages[];
 };

@@ -2,19 +2,22 @@
 
 #include "firmware/settings_channel.h"
 
-EventPolicy::EventPolicy(OverclockSwitch& overclock, WindowEffects& window)
-    : m_switch(overclock), m_window(window)
+EventPolicy::EventPolicy(OverclockSwitch& overclock, WindowEffects& window, const ProgramPhase& phase)
+    : m_switch(overclock), m_window(window), m_phase(phase)
 {
 }
 
 int EventPolicy::OnFirmwareEvent(std::uintptr_t wParam)
 {
-    // Ending: no wait may hold up the end, and no box may open.
-    if (m_switch.Ending()) {
+    // Starting, refusing or ending: no wait may hold anything up, and no box may open.
+    if (!m_phase.Running()) {
         return 1;
     }
     const std::uint32_t code = static_cast<std::uint32_t>(wParam & 0xFF);
     DropQueuedRepeats(code);
+    if (!m_phase.Running()) {  // the peek may have handled an ending sent meanwhile
+        return 1;
+    }
     if (code == kEventOverclockOption) {
         m_window.BlockingWait(kEventSettleMs);
         FollowOption(WhenUnwanted::Ask);
@@ -30,7 +33,7 @@ int EventPolicy::OnFirmwareEvent(std::uintptr_t wParam)
 
 void EventPolicy::OnResubscribed()
 {
-    if (m_switch.Ending()) {
+    if (!m_phase.Running()) {
         return;
     }
     FollowOption(WhenUnwanted::Stay);
@@ -50,25 +53,24 @@ void EventPolicy::FollowOption(WhenUnwanted whenUnwanted)
     if (m_switch.ocWanted) {
         m_switch.EnableOverclock();
     } else if (whenUnwanted == WhenUnwanted::Ask) {
-        m_window.ShowOverclockOptionMessage();
+        m_window.ShowOptionBoxPumping();
     }
 }
 
 // Every event acted on blocks the GUI thread for the settle wait, so a burst of one code would freeze
 // the program for a multiple of it. The copies queued right behind the one at hand tell nothing new:
-// the firmware is read after they arrived. Only that run is merged; the events behind it keep their
-// order, since a different code in between may have changed what a later one finds.
+// the firmware is read after they arrived. Only the run at the head of the whole queue is merged: a
+// message of any other kind between two events (the service's return, a command) may change what the
+// later one finds, so it and everything behind it keep their order.
 void EventPolicy::DropQueuedRepeats(std::uint32_t code)
 {
-    for (std::optional<std::uintptr_t> next = m_window.NextQueuedFirmwareEvent();
-         next.has_value() && (*next & 0xFF) == code; next = m_window.NextQueuedFirmwareEvent()) {
-        m_window.DropNextQueuedFirmwareEvent();
+    while (m_window.TakeQueuedRepeatPumping(code)) {
     }
 }
 
 int EventPolicy::OnPowerBroadcast(std::uintptr_t wParam, std::intptr_t lParam)
 {
-    if (wParam == kResumeFromSuspend) {
+    if (wParam == kResumeFromSuspend && m_phase.Running()) {
         m_switch.DisableOverclock();
         m_switch.ocSupported = false;
     }

@@ -1,10 +1,12 @@
 // What firmware events and resume from suspend do to the overclocked mode. The firmware decides
-// availability (ocSupported); the user's choice (ocWanted) is never changed here.
+// availability (ocSupported); the user's choice (ocWanted) is never changed here. Only a running program
+// acts on them.
 #pragma once
 
 #include <cstdint>
 
 #include "control/overclock_switch.h"
+#include "control/program_phase.h"
 #include "control/window_effects.h"
 
 inline constexpr wchar_t kOverclockOptionMessage[] =
@@ -22,7 +24,7 @@ inline constexpr std::uintptr_t kResumeFromSuspend = 7;  // PBT_APMRESUMESUSPEND
 
 class EventPolicy {
 public:
-    EventPolicy(OverclockSwitch& overclock, WindowEffects& window);
+    EventPolicy(OverclockSwitch& overclock, WindowEffects& window, const ProgramPhase& phase);
 
     // A firmware event; only the low byte of wParam is the code. Always returns 1.
     int OnFirmwareEvent(std::uintptr_t wParam);
@@ -41,4 +43,5 @@ private:
 
     OverclockSwitch& m_switch;
     WindowEffects& m_window;
+    const ProgramPhase& m_phase;
 };

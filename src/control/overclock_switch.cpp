@@ -10,13 +10,16 @@ constexpr std::int32_t kKeptWhenSwitchingOff = 0xFE;
 
 }  // namespace
 
-OverclockSwitch::OverclockSwitch(NvApi& driver, WindowEffects& window) : m_driver(driver), m_window(window) {}
+OverclockSwitch::OverclockSwitch(NvApi& driver, WindowEffects& window, ProgramPhase& phase)
+    : m_driver(driver), m_window(window), m_phase(phase)
+{
+}
 
 // After a driver update or reset the handle enumerated at start-up is refused from then on; one fresh
 // enumeration gives the sequence a handle the new driver knows.
 void OverclockSwitch::EnableOverclock()
 {
-    if (m_ending) {
+    if (!m_phase.Running()) {
         return;
     }
     if (SwitchOn(Retry::Allowed) == Outcome::HandleInvalidated) {
@@ -27,6 +30,9 @@ void OverclockSwitch::EnableOverclock()
 
 void OverclockSwitch::DisableOverclock()
 {
+    if (!m_phase.MaySwitchOff()) {
+        return;
+    }
     if (SwitchOff(Retry::Allowed) == Outcome::HandleInvalidated) {
         m_driver.EnumerateGpus();
         SwitchOff(Retry::Not);
@@ -36,15 +42,16 @@ void OverclockSwitch::DisableOverclock()
 OverclockSwitch::Outcome OverclockSwitch::SwitchOn(Retry retry)
 {
     std::int32_t value = GetApItem6();
+    // Without the firmware's copy of the mode the GPU is not overclocked: bit 0 could not follow it.
+    if (value == kApItem6ReadFailed) {
+        return Outcome::Done;
+    }
     const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 1);
     const NvAPI_Status b = m_driver.GpuOverclockLimit(m_driver.FirstPhysicalGpu(), 1, 0);
     const NvAPI_Status c = m_driver.GpuStockClockSwitch(m_driver.FirstPhysicalGpu(), 0);
     if (retry == Retry::Allowed &&
         (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED || c == NVAPI_HANDLE_INVALIDATED)) {
         return Outcome::HandleInvalidated;
-    }
-    if (value == kApItem6ReadFailed) {  // no value to change: nothing is written
-        return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK) {
         value |= kOverclockBit;
@@ -60,8 +67,10 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOff(Retry retry)
     if (retry == Retry::Allowed && (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED)) {
         return Outcome::HandleInvalidated;
     }
+    // The GPU goes to stock clocks in any case, the safe direction; the firmware is written only from a
+    // value read, since one derived from -1 would set or clear its other bits.
     std::int32_t value = GetApItem6();
-    if (value == kApItem6ReadFailed) {  // no value to change: nothing is written
+    if (value == kApItem6ReadFailed) {
         return Outcome::Done;
     }
     if (a == NVAPI_OK && b == NVAPI_OK) {
@@ -83,12 +92,18 @@ void OverclockSwitch::ApplyInitialState()
 
 void OverclockSwitch::OnTrayEnable()
 {
+    if (!m_phase.Running()) {
+        return;
+    }
     ocWanted = true;
     SwitchOnIfSupported();
 }
 
 void OverclockSwitch::OnTrayDisable()
 {
+    if (!m_phase.Running()) {
+        return;
+    }
     ocWanted = false;
     DisableOverclock();
 }
@@ -101,6 +116,9 @@ void OverclockSwitch::OnTrayExit()
 
 void OverclockSwitch::OnOk()
 {
+    if (!m_phase.Running()) {
+        return;
+    }
     ocWanted = m_window.OverclockRadioState() == 1;
     if (ocWanted) {
         SwitchOnIfSupported();
@@ -134,9 +152,14 @@ void OverclockSwitch::SwitchOnIfSupported()
     }
 }
 
+// Every ending switches off again, as each is a full sequence; a program that refused to run switches
+// nothing, and one whose shutdown ran does nothing more.
 void OverclockSwitch::BeginEnding()
 {
-    m_ending = true;
+    m_phase.End();
+    if (!m_phase.MaySwitchOff()) {
+        return;
+    }
     ocWanted = false;
     DisableOverclock();
 }

@@ -1,25 +1,27 @@
 // The overclock switch: the user's choice and the firmware's availability as two flags, and the two
 // sequences that put the GPU and the firmware's copy of the mode (bit 0 of AP item 6) into overclocked
-// or normal mode together. No sequence changes a flag. Once the program is ending, nothing switches on
-// again.
+// or normal mode together. No sequence changes a flag. The program's phase decides whether anything
+// switches: on only while it runs, off while it runs and as it ends.
 #pragma once
 
+#include "control/program_phase.h"
 #include "control/window_effects.h"
 #include "gpu/nvapi.h"
 
 class OverclockSwitch {
 public:
-    OverclockSwitch(NvApi& driver, WindowEffects& window);
+    OverclockSwitch(NvApi& driver, WindowEffects& window, ProgramPhase& phase);
 
     void EnableOverclock();
     void DisableOverclock();
 
-    // Once at start-up, after the GPU check passed.
+    // Once at start-up, after the GPU check passed and the program runs.
     void ApplyInitialState();
 
     // Inputs that switch. Each sets ocWanted first, then runs its sequence. Switching on waits for the
     // firmware's option: a choice made while it is off (from a menu opened before an event grayed it)
-    // takes effect when the option comes back.
+    // takes effect when the option comes back. Only while the program runs, but for the endings, which
+    // end it: they switch off unless it refused to run.
     void OnTrayEnable();
     void OnTrayDisable();
     void OnTrayExit();
@@ -27,9 +29,6 @@ public:
     void OnCancel();
     void OnClose();
     void OnDestroy();
-
-    // The program was asked to end (Exit, Cancel, close, destruction): from here on only switching off.
-    bool Ending() const { return m_ending; }
 
     bool ocSupported = false;  // the firmware's overclock option is taken to be on
     bool ocWanted = true;      // the user's choice: overclocked mode on
@@ -49,5 +48,5 @@ private:
 
     NvApi& m_driver;
     WindowEffects& m_window;
-    bool m_ending = false;
+    ProgramPhase& m_phase;
 };

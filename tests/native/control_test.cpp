@@ -1,11 +1,13 @@
-// The switch sequences and what the event policy asks of the firmware and the window, against the fake
-// firmware service and the stand-in driver (initialised and enumerated: the first GPU is 0x2000). What
-// every input does to the flags and the mode, in any order, is the model's (controller_model_test.cpp).
+// The switch sequences, what the event policy asks of the firmware and the window, and what each phase
+// of the program's life lets an input do, against the fake firmware service and the stand-in driver
+// (initialised and enumerated: the first GPU is 0x2000). What every input does to the flags and the
+// mode, in any order, is the model's (controller_model_test.cpp).
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "control/event_policy.h"
+#include "control/program_life.h"
 #include "fakes.h"
 
 namespace {
@@ -13,8 +15,8 @@ namespace {
 using namespace fake_firmware;
 
 class Control : public ::testing::Test {
-protected:
-    // Starts afresh; `replies` answer the service's first exchanges instead of it.
+public:
+    // Starts afresh, running; `replies` answer the service's first exchanges instead of it.
     void Start(Values values, const std::string& plan = "", const Replies& replies = {})
     {
         library = std::make_unique<FakeDriverLibrary>(plan);
@@ -22,13 +24,20 @@ protected:
         ASSERT_TRUE(driver->NvAPI_Initialize() == NVAPI_OK && driver->EnumerateGpus());
         Reset(values, replies);
         window = RecordedWindow{};
-        overclock = std::make_unique<OverclockSwitch>(*driver, window);
+        phase = ProgramPhase{};
+        phase.Run();
+        overclock = std::make_unique<OverclockSwitch>(*driver, window, phase);
+        policy = std::make_unique<EventPolicy>(*overclock, window, phase);
+        life = std::make_unique<ProgramLife>(phase, *driver, *overclock, window);
     }
 
     RecordedWindow window;
+    ProgramPhase phase;
     std::unique_ptr<FakeDriverLibrary> library;
     std::unique_ptr<NvApi> driver;
     std::unique_ptr<OverclockSwitch> overclock;
+    std::unique_ptr<EventPolicy> policy;
+    std::unique_ptr<ProgramLife> life;
 };
 
 TEST_F(Control, WrittenValue)
@@ -56,6 +65,10 @@ TEST_F(Control, WrittenValue)
             enable ? overclock->EnableOverclock() : overclock->DisableOverclock();
             EXPECT_EQ(service.ap6, enable ? on : off);
             EXPECT_EQ(Matching(log, set).size(), replies.empty() ? 1u : 0u);
+            // Without the firmware's copy the GPU is not overclocked; it still goes to stock clocks.
+            if (!replies.empty()) {
+                EXPECT_EQ(Matching(log, "Gpu").size(), enable ? 0u : 2u);
+            }
         }
     }
 }
@@ -67,9 +80,9 @@ TEST_F(Control, FirmwareEventsResubscriptionAndPowerBroadcasts)
     using Case = std::tuple<char, std::uintptr_t, Values, bool, bool, Lines, Lines, bool, std::int32_t>;
     // clang-format off
     const Case cases[] = {
-        {'e', 0x60, {2, 0, 16}, false, false, {q0}, {"wait 3000", "message"}, true, 16},
-        {'e', 0x15D, {6, 0, 17}, true, true, {q1, q0}, {"wait 3000"}, false, 16},  // the low byte is the code
-        {'e', 0x61, {2, 1, 16}, true, true, {}, {}, true, 16},
+        {'e', 0x60, {2, 0, 16}, false, false, {q0}, {"peek", "wait 3000", "message"}, true, 16},
+        {'e', 0x15D, {6, 0, 17}, true, true, {q1, q0}, {"peek", "wait 3000"}, false, 16},  // the low byte is the code
+        {'e', 0x61, {2, 1, 16}, true, true, {}, {"peek"}, true, 16},
         // A service back with the option off switches off; on, it is followed unasked.
         {'r', 0, {0, 0, 17}, true, true, {q0}, {"controls 0", "radios 1"}, false, 16},
         {'r', 0, {2, 0, 16}, false, false, {q0}, {"controls 1", "radios 0"}, true, 16},
@@ -80,19 +93,149 @@ TEST_F(Control, FirmwareEventsResubscriptionAndPowerBroadcasts)
          cases) {
         SCOPED_TRACE(testing::Message() << input << wParam);
         Start(values);
-        EventPolicy policy(*overclock, window);
         overclock->ocWanted = wanted;
         overclock->ocSupported = supportedBefore;
         if (input == 'r') {
-            policy.OnResubscribed();
+            policy->OnResubscribed();
         } else {
-            EXPECT_EQ(input == 'p' ? policy.OnPowerBroadcast(wParam, 1) : policy.OnFirmwareEvent(wParam), 1);
+            EXPECT_EQ(input == 'p' ? policy->OnPowerBroadcast(wParam, 1) : policy->OnFirmwareEvent(wParam),
+                      1);
         }
         EXPECT_EQ(Matching(log, "root\\WMI:Q:ORV_System"), queries);
         EXPECT_EQ(window.effects, effects);
         EXPECT_EQ(overclock->ocSupported, supported);
         EXPECT_EQ(service.ap6, ap6After);
-        EXPECT_EQ(policy.OnPowerBroadcast(wParam, 0), 0);  // the result follows lParam alone
+        EXPECT_EQ(policy->OnPowerBroadcast(wParam, 0), 0);  // the result follows lParam alone
+    }
+}
+
+// What each input may do in each phase: while running, it acts; starting, refusing or ending, nothing
+// switches on, nothing waits and no box opens; a refusing program switches nothing at all, and the
+// endings of any other switch off. The option is on, the mode wanted and on (AP item 6 = 17).
+TEST_F(Control, EachPhaseLetsOnlyItsInputsAct)
+{
+    struct Input {
+        const char* name;
+        void (*run)(Control&);
+    };
+    const Input inputs[] = {
+        {"Enable", [](Control& c) { c.overclock->OnTrayEnable(); }},
+        {"Disable", [](Control& c) { c.overclock->OnTrayDisable(); }},
+        {"OK", [](Control& c) { c.overclock->OnOk(); }},
+        {"event 0x60", [](Control& c) { c.policy->OnFirmwareEvent(0x60); }},
+        {"event 0x5D", [](Control& c) { c.policy->OnFirmwareEvent(0x5D); }},
+        {"the service's return", [](Control& c) { c.policy->OnResubscribed(); }},
+        {"resume", [](Control& c) { c.policy->OnPowerBroadcast(kResumeFromSuspend, 0); }},
+        {"the menu", [](Control& c) { c.life->OnTrayMenuRequest(); }},
+        {"About", [](Control& c) { c.life->OnTrayAbout(); }},
+        {"the system menu's About", [](Control& c) { c.life->OnSystemAbout(); }},
+        {"Exit", [](Control& c) { c.overclock->OnTrayExit(); }},
+        {"WM_CLOSE", [](Control& c) { c.overclock->OnClose(); }},
+        {"the shutdown", [](Control& c) { c.life->Shutdown(); }},
+        {"a fault", [](Control& c) { c.life->OnFault(); }},
+    };
+    // Per phase, for each input in the order above: '-' nothing at all; 'o' switched off; 'e' switched
+    // off and the loop ended; 'x' the loop ended only (a refusing program ends without switching).
+    const std::tuple<Phase, std::string> table[] = {
+        {Phase::Starting, "----------eooo"},
+        {Phase::Refusing, "----------x---"},
+        {Phase::Ending, "----------eooo"},
+        {Phase::Ended, "----------x---"},
+    };
+    for (const auto& [which, effects] : table) {
+        for (std::size_t i = 0; i < std::size(inputs); ++i) {
+            SCOPED_TRACE(testing::Message() << "phase " << static_cast<int>(which) << ", " << inputs[i].name);
+            Start({6, 1, 17});  // forced off too, so that 0x5D would act
+            phase = ProgramPhase{};
+            if (which == Phase::Refusing) {
+                phase.Refuse();
+            } else if (which != Phase::Starting) {
+                phase.Run();
+                phase.End();
+                if (which == Phase::Ended) {
+                    phase.Finish();
+                }
+            }
+            overclock->ocSupported = true;
+            inputs[i].run(*this);
+            const bool off = Matching(log, "GpuOverclockSwitch(0x2000,0)").size() == 1 && service.ap6 == 16;
+            const bool ended = window.effects == Lines{"end"};
+            const char got = log.empty() && window.effects.empty() ? '-'
+                             : off && ended                        ? 'e'
+                             : off && window.effects.empty()       ? 'o'
+                             : log.empty() && ended                ? 'x'
+                                                                   : '?';
+            EXPECT_EQ(got, effects[i])
+                << testing::PrintToString(log) << testing::PrintToString(window.effects);
+            EXPECT_EQ(Matching(log, "GpuOverclockSwitch(0x2000,1)").size(), 0u);
+        }
+    }
+}
+
+// The GPU check at start-up: passed, the program runs and takes its initial state; failed (here after
+// the physical enumeration succeeded, so the GPU could be switched), it refuses, and nothing an input
+// brings inside the refusal's box switches, waits or opens another box.
+TEST_F(Control, AFailedGpuCheckRefusesAndNothingInsideTheRefusalActs)
+{
+    for (const bool passes : {true, false}) {
+        SCOPED_TRACE(passes ? "passes" : "fails");
+        library = std::make_unique<FakeDriverLibrary>(passes ? "" : "logical 1 -1");
+        driver = std::make_unique<NvApi>(*library);
+        Reset({2, 0, 16});
+        window = RecordedWindow{};
+        phase = ProgramPhase{};
+        overclock = std::make_unique<OverclockSwitch>(*driver, window, phase);
+        policy = std::make_unique<EventPolicy>(*overclock, window, phase);
+        life = std::make_unique<ProgramLife>(phase, *driver, *overclock, window);
+        window.insidePumping = [this] {
+            policy->OnFirmwareEvent(0x60);
+            policy->OnResubscribed();
+            overclock->OnTrayEnable();
+            policy->OnPowerBroadcast(kResumeFromSuspend, 0);
+            life->OnTrayMenuRequest();
+            overclock->OnClose();
+            life->Shutdown();
+        };
+        life->CheckGpuAndStart();
+        EXPECT_EQ(phase.Current(), passes ? Phase::Running : Phase::Ended);  // the session ended inside
+        const Lines effects = passes ? Lines{"controls 1", "radios 1"} : Lines{"refusal", "leave 1"};
+        EXPECT_EQ(window.effects, effects);
+        EXPECT_EQ(Matching(log, "Gpu").size(), passes ? 3u : 0u);
+        EXPECT_EQ(service.ap6, passes ? 17 : 16);
+        EXPECT_EQ(Matching(log, set).size(), passes ? 1u : 0u);
+    }
+}
+
+// A call that pumps can run an ending that another process sent; the handler that made the call asks
+// again afterwards and neither waits, opens a box nor switches on. The option is on and AP item 6 16.
+TEST_F(Control, AnEndingInsideACallThatPumpsStopsTheHandlerThatMadeIt)
+{
+    struct Ending {
+        const char* name;
+        void (*run)(Control&);
+    };
+    const Ending endings[] = {
+        {"WM_CLOSE", [](Control& c) { c.overclock->OnClose(); }},
+        {"the end of the session", [](Control& c) { c.life->Shutdown(); }},
+        {"Exit", [](Control& c) { c.overclock->OnTrayExit(); }},
+    };
+    // The event, whether the mode is wanted, and the effects: the peek is the only call that pumps before
+    // the wait and the box.
+    const std::tuple<std::uintptr_t, bool> events[] = {{0x60, true}, {0x60, false}, {0x5D, true}};
+    for (const Ending& ending : endings) {
+        for (const auto& [code, wanted] : events) {
+            SCOPED_TRACE(testing::Message() << ending.name << " inside the peek of event " << code);
+            Start({6, 0, 16});
+            overclock->ocSupported = true;
+            overclock->ocWanted = wanted;
+            window.insidePumping = [this, &ending] { ending.run(*this); };
+            policy->OnFirmwareEvent(code);
+            EXPECT_EQ(window.effects.front(), "peek");
+            EXPECT_EQ(Matching(window.effects, "wait").size(), 0u);
+            EXPECT_EQ(Matching(window.effects, "message").size(), 0u);
+            EXPECT_EQ(Matching(log, "GpuOverclockSwitch(0x2000,1)").size(), 0u);
+            EXPECT_EQ(service.ap6, 16);
+        }
     }
 }
 

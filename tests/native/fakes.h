@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/window_effects.h"
@@ -58,17 +60,37 @@ public:
     int loaded = 0;  // loads minus unloads
 };
 
+// Records what is asked of it. `insidePumping` runs inside every call that pumps, as a handler that
+// another process's sent message reaches there.
 class RecordedWindow : public WindowEffects {
 public:
     void BlockingWait(std::uint32_t ms) override { effects.push_back("wait " + std::to_string(ms)); }
-    void ShowOverclockOptionMessage() override { effects.push_back("message"); }
+    void ShowOptionBoxPumping() override { Pumping("message"); }
+    void ShowRefusalPumping() override { Pumping("refusal"); }
+    void LeaveRefused() override { effects.push_back("leave 1"); }
+    void TrackTrayMenuPumping() override { Pumping("menu"); }
+    void ShowAboutBoxPumping() override { Pumping("about"); }
+    void ShowModalAboutBoxPumping() override { Pumping("modal about"); }
+    bool TakeQueuedRepeatPumping(std::uint32_t) override
+    {
+        Pumping("peek");
+        return false;
+    }
     void EnableModeControls(bool on) override { effects.push_back("controls " + std::to_string(on)); }
     void SetModeRadios(bool oc) override { effects.push_back("radios " + std::to_string(oc)); }
     int OverclockRadioState() override { return 1; }
-    void EndModalLoop() override {}
-    std::optional<std::uintptr_t> NextQueuedFirmwareEvent() override { return std::nullopt; }
-    void DropNextQueuedFirmwareEvent() override {}
+    void EndModalLoop() override { effects.push_back("end"); }
     Lines effects;
+    std::function<void()> insidePumping;
+
+private:
+    void Pumping(const std::string& what)
+    {
+        effects.push_back(what);
+        if (auto inside = std::exchange(insidePumping, nullptr)) {
+            inside();
+        }
+    }
 };
 
 // The lines that start with the prefix.

@@ -11,6 +11,12 @@
 
 namespace {
 
+// A real access violation, as a faulty driver makes it: a write to an address no process maps.
+void WriteThroughABadPointer()
+{
+    *reinterpret_cast<volatile int*>(std::uintptr_t{8}) = 1;
+}
+
 std::string ReadFileText(const wchar_t* path)
 {
     std::string text;
@@ -40,16 +46,19 @@ void LoadPlan()
         }
     }
     std::string logPath = plan.logPath;
-    standin_driver::Install(plan, [logPath](const std::string& line) {
-        if (logPath.empty()) {
-            return;
-        }
-        // Opened for each line so that every line is on disk at once, whoever reads it.
-        if (FILE* log = std::fopen(logPath.c_str(), "ab")) {
-            std::fprintf(log, "%s\n", line.c_str());
-            std::fclose(log);
-        }
-    });
+    standin_driver::Install(
+        plan,
+        [logPath](const std::string& line) {
+            if (logPath.empty()) {
+                return;
+            }
+            // Opened for each line so that every line is on disk at once, whoever reads it.
+            if (FILE* log = std::fopen(logPath.c_str(), "ab")) {
+                std::fprintf(log, "%s\n", line.c_str());
+                std::fclose(log);
+            }
+        },
+        &WriteThroughABadPointer);
 }
 
 }  // namespace

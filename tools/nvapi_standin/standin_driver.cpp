@@ -9,6 +9,7 @@ namespace {
 
 StandInPlan g_plan;
 std::function<void(const std::string&)> g_log;
+std::function<void()> g_fault;
 // Resets of the driver so far, and switch-entry calls so far (for the plan's reset-after).
 std::uint32_t g_generation = 0;
 std::uint32_t g_switchCalls = 0;
@@ -41,18 +42,28 @@ bool IsStale(NvHandle gpu)
     return value >= 0x2000 && value < current && (value - 0x2000) % 0x100 < kGpuHandleCount;
 }
 
-// What a switch entry answers: a stale handle is refused as by the real driver after an update.
-NvAPI_Status EntryStatus(const char* name, NvHandle gpu)
+// One call of a switch entry: a stale handle is refused as by the real driver after an update, and a
+// call the plan makes fault faults once it is logged.
+NvAPI_Status SwitchEntry(const char* name, NvHandle gpu, const std::string& arguments)
 {
     if (g_plan.resetAfter && g_generation == 0 && g_switchCalls >= *g_plan.resetAfter) {
         g_generation = 1;
     }
-    ++g_switchCalls;
-    if (IsStale(gpu)) {
-        return NVAPI_HANDLE_INVALIDATED;
+    const std::uint32_t call = g_switchCalls++;
+    const std::string line = std::string(name) + "(" + Handle(gpu) + "," + arguments + ") -> ";
+    if (g_plan.faultAfter && call >= *g_plan.faultAfter && call - *g_plan.faultAfter < g_plan.faultCount) {
+        Log(line + "fault");
+        if (g_fault) {
+            g_fault();
+        }
     }
-    const auto found = g_plan.statuses.find(name);
-    return found != g_plan.statuses.end() ? found->second : NVAPI_OK;
+    NvAPI_Status status = NVAPI_HANDLE_INVALIDATED;
+    if (!IsStale(gpu)) {
+        const auto found = g_plan.statuses.find(name);
+        status = found != g_plan.statuses.end() ? found->second : NVAPI_OK;
+    }
+    Log(line + std::to_string(status));
+    return status;
 }
 
 NvAPI_Status NVAPI_CDECL Initialize()
@@ -104,24 +115,17 @@ NvAPI_Status NVAPI_CDECL EnumLogicalGPUs(NvHandle* handles, std::uint32_t* count
 
 NvAPI_Status NVAPI_CDECL GpuOverclockSwitch(NvHandle gpu, std::int32_t on)
 {
-    const NvAPI_Status status = EntryStatus("GpuOverclockSwitch", gpu);
-    Log("GpuOverclockSwitch(" + Handle(gpu) + "," + std::to_string(on) + ") -> " + std::to_string(status));
-    return status;
+    return SwitchEntry("GpuOverclockSwitch", gpu, std::to_string(on));
 }
 
 NvAPI_Status NVAPI_CDECL GpuOverclockLimit(NvHandle gpu, std::int32_t first, std::int32_t second)
 {
-    const NvAPI_Status status = EntryStatus("GpuOverclockLimit", gpu);
-    Log("GpuOverclockLimit(" + Handle(gpu) + "," + std::to_string(first) + "," + std::to_string(second) +
-        ") -> " + std::to_string(status));
-    return status;
+    return SwitchEntry("GpuOverclockLimit", gpu, std::to_string(first) + "," + std::to_string(second));
 }
 
 NvAPI_Status NVAPI_CDECL GpuStockClockSwitch(NvHandle gpu, std::int32_t on)
 {
-    const NvAPI_Status status = EntryStatus("GpuStockClockSwitch", gpu);
-    Log("GpuStockClockSwitch(" + Handle(gpu) + "," + std::to_string(on) + ") -> " + std::to_string(status));
-    return status;
+    return SwitchEntry("GpuStockClockSwitch", gpu, std::to_string(on));
 }
 
 bool ParseNumber(const std::string& word, long long* value)
@@ -181,6 +185,9 @@ std::optional<StandInPlan> StandInPlan::Parse(const std::string& text, std::stri
             plan.displays = count(numbers[0]);
         } else if (directive == "reset-after" && numbers.size() == 1) {
             plan.resetAfter = count(numbers[0]);
+        } else if (directive == "fault" && !numbers.empty() && numbers.size() <= 2) {
+            plan.faultAfter = count(numbers[0]);
+            plan.faultCount = numbers.size() == 2 ? count(numbers[1]) : 1;
         } else if (directive == "display-error" && numbers.size() == 2) {
             plan.displayErrors[count(numbers[0])] = status(numbers[1]);
         } else if ((directive == "physical" || directive == "logical") && !numbers.empty() &&
@@ -203,10 +210,12 @@ std::optional<StandInPlan> StandInPlan::Parse(const std::string& text, std::stri
 
 namespace standin_driver {
 
-void Install(const StandInPlan& plan, std::function<void(const std::string&)> log)
+void Install(const StandInPlan& plan, std::function<void(const std::string&)> log,
+             std::function<void()> fault)
 {
     g_plan = plan;
     g_log = std::move(log);
+    g_fault = std::move(fault);
     g_generation = 0;
     g_switchCalls = 0;
 }

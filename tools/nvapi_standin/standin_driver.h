@@ -13,6 +13,9 @@
 //   reset-after <n>                 the driver is reset (as by an update) after n switch-entry calls: GPU
 //                                   handles enumerated before it answer NVAPI_HANDLE_INVALIDATED, and the
 //                                   next enumeration hands out fresh ones (0x2100 + i)
+//   fault <n> [<count>]             the switch-entry calls after the first n fault (count of them, 1 by
+//                                   default): logged "-> fault", then the installed fault runs (the DLL:
+//                                   an access violation)
 #pragma once
 
 #include <cstdint>
@@ -36,6 +39,8 @@ struct StandInPlan {
     NvAPI_Status logicalStatus = NVAPI_OK;
     std::map<std::string, NvAPI_Status> statuses;
     std::optional<std::uint32_t> resetAfter;
+    std::optional<std::uint32_t> faultAfter;
+    std::uint32_t faultCount = 1;
 
     // Parses the plan text; an unreadable line yields an error message naming it.
     static std::optional<StandInPlan> Parse(const std::string& text, std::string* error);
@@ -59,8 +64,10 @@ inline NvHandle StandInLogicalGpuHandle(std::uint32_t index)
 // The driver: one per process, since the entries are plain functions.
 namespace standin_driver {
 
-// Installs the plan and the log sink; every later call follows the plan.
-void Install(const StandInPlan& plan, std::function<void(const std::string&)> log);
+// Installs the plan, the log sink and what a planned fault does; every later call follows the plan. A
+// fault that returns lets the call go on as planned otherwise.
+void Install(const StandInPlan& plan, std::function<void(const std::string&)> log,
+             std::function<void()> fault = {});
 // The export.
 void* NVAPI_CDECL QueryInterface(std::uint32_t interfaceId);
 
