@@ -22,7 +22,7 @@ void ProgramLife::CheckGpuAndStart()
     if (!PassesGpuCheck(m_driver)) {
         // The driver may be initialised and the GPU enumerated (the check failed later), so an event
         // handled inside the box's loop could overclock a GPU that nothing would switch off again.
-        m_phase.Run();
+        m_phase.Refuse();
         m_window.ShowRefusalPumping();
         m_window.LeaveRefused();
         return;
@@ -64,4 +64,7 @@ bool ProgramLife::Shutdown()
     return true;
 }
 
-void ProgramLife::OnFault() {}
+void ProgramLife::OnFault()
+{
+    m_switch.OnDestroy();
+}
