@@ -499,7 +499,7 @@ std::string Report(unsigned seed, const Sequence& found)
 TEST(ControllerModel, HoldsAlongGeneratedSequences)
 {
     const char* const longRun = std::getenv("TENDRAL_MODEL_SEQUENCES");
-    const unsigned count = longRun != nullptr ? static_cast<unsigned>(std::atoi(longRun)) : 600;
+    const unsigned count = longRun != nullptr ? static_cast<unsigned>(std::atoi(longRun)) : 2000;
     const unsigned first = longRun != nullptr ? std::random_device()() : 1;
     unsigned broken = 0;
     for (unsigned seed = first; seed != first + count; ++seed) {
