@@ -443,7 +443,7 @@ Sequence Generate(unsigned seed, int length)
                           "r",   "E",   "E",   "D",    "O0",  "O1",  "O2",  "M",   "A",   "S",
                           "!p",  "!E",  "2",   "X",    "C",   "W",   "!W",  "!X",  "!Q"};
     const Steps others = {"h",   "h",   "h",  "h",  "h",  "h",  "b",  "b",  "i00", "i01", "i20", "i21",
-                          "i40", "i61", "f0", "f1", "f2", "d0", "d1", "d2", "d0",  "d3",  "d4"};
+                          "i40", "i61", "f0", "f1", "f2", "d0", "d1", "d2", "d0",  "d3",  "d4",  "f1"};
     const auto ends = [](const std::string& step) {
         return step == "X" || step == "C" || step == "W" || step == "!W" || step == "!X" || step == "!Q" ||
                step == "d3" || step == "d4";
