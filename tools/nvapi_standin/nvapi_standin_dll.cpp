@@ -14,7 +14,8 @@ namespace {
 // A real access violation, as a faulty driver makes it: a write to an address no process maps.
 void WriteThroughABadPointer()
 {
-    *reinterpret_cast<volatile int*>(std::uintptr_t{8}) = 1;
+    volatile std::uintptr_t address = 8;  // read at run time, so that the compiler cannot see it
+    *reinterpret_cast<volatile int*>(address) = 1;
 }
 
 std::string ReadFileText(const wchar_t* path)

@@ -31,3 +31,90 @@ scenario_option_off_switches_nothing_until_its_event_says_on_and_resume_switches
   expect_eq "switched off by the time it answered" "$(ap6)" 16
   exit_program
 }
+
+# A GPU check that fails after the GPU was enumerated (the logical enumeration fails) leaves a driver
+# that could switch: whatever comes while the refusal shows, nothing is switched and no other box or
+# menu opens, and the process still ends with exit code 1.
+scenario_nothing_that_comes_while_the_refusal_shows_switches_anything() {
+  driver_install "logical 1 -1"
+  sim_start
+  velkaro_start
+  expect "the refusal appears" probe wait-window Tendral 10000
+  sim_ctl event 0x60 >/dev/null
+  probe post Ormund 0x4041 0 0       # the service's return
+  probe post Ormund 0x0111 300 0     # Enable
+  probe post Ormund 0x0401 1 0x0205  # a right click on the icon
+  expect_eq "the resume broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
+  sleep 4  # longer than an event's settle wait
+  expect "no menu opened" menu_is_closed
+  expect_eq "no other box opened" "$(probe count Tendral)" 1
+  expect_eq "nothing written" "$(writes)" 0
+  expect_eq "no switching entry called" "$(driver_log | grep -c '^Gpu')" 0
+  probe post Tendral 0x0111 1 0
+  expect_eq "exit code after dismissing it" "$(velkaro_wait_exit)" 1
+  expect_eq "AP item 6" "$(ap6)" 16
+}
+
+# Repeats of an event are merged only while they come one right after another at the head of the
+# queue: the service's return between two force-off events keeps the second, which switches off again.
+scenario_a_message_between_two_events_of_one_code_keeps_the_second() {
+  sim_start 2 1 16  # System item 1 forces the mode off, but only events look at it
+  start_running
+  expect "switched on at start-up" ap6_is 17
+  probe post Ormund 0x4040 0x60 0  # handled first, with a wait during which the others queue up
+  probe post Ormund 0x4040 0x5D 0
+  probe post Ormund 0x4041 0 0     # the service's return: switches on again
+  probe post Ormund 0x4040 0x5D 0
+  forced_off_reads() { [ "$(journal | grep -c 'Q:ORV_System:System:1')" -ge "$1" ]; }
+  expect "both force-off events read the firmware" eventually 15 forced_off_reads 2
+  sleep 0.5
+  expect_eq "switched off by the last event" "$(ap6)" 16
+  expect_eq "the GPU's last switch" "$(driver_log | grep '^GpuOverclockSwitch' | tail -n 1)" \
+    "GpuOverclockSwitch(0x2000,0) -> 0"
+  exit_program
+}
+
+# Switching on needs the firmware's copy of the mode: when AP item 6 cannot be read, the GPU is not
+# overclocked, and nothing is written.
+scenario_a_switch_on_whose_read_fails_drives_nothing() {
+  sim_start
+  start_running
+  probe post Ormund 0x0111 301 0  # Disable
+  expect "switched off" eventually 5 ap6_is 16
+  sim_ctl fault close --count 1 >/dev/null  # the next exchange, Enable's read, gets no answer
+  probe post Ormund 0x0111 300 0  # Enable
+  read_failed() { journal | grep -q 'Q:ORV_AP:AP:6 -> fault close'; }
+  expect "Enable's read failed" eventually 5 read_failed
+  sleep 0.3
+  expect_eq "the GPU was switched on only at start-up" "$(driver_log | grep -c '^GpuOverclockSwitch(0x2000,1)')" 1
+  expect_eq "AP item 6" "$(ap6)" 16
+  expect_eq "written twice: start-up and Disable" "$(writes)" 2
+  exit_program
+}
+
+# A fault in the driver's library ends the program with one switch-off and without a crash box; a
+# second fault inside that switch-off ends it at once. The exit code is the fault's, 0xC0000005, of
+# which the shell sees the low byte.
+no_box_left() { ! probe windows | grep -qi 'Ormund\|error\|winedbg'; }
+
+scenario_a_driver_fault_ends_the_program_switched_off_and_a_second_one_at_once() {
+  for faults in 1 2; do
+    driver_install "fault 3 $faults"  # start-up makes three switch calls; the fourth faults
+    sim_start
+    start_running
+    expect "switched on at start-up" ap6_is 17
+    probe post Ormund 0x0111 300 0  # Enable: its first switch call faults
+    expect_eq "exit code after $faults fault(s)" "$(velkaro_wait_exit)" 5
+    expect_eq "faults the driver saw" "$(driver_log | grep -c -- '-> fault$')" "$faults"
+    if [ "$faults" = 1 ]; then
+      expect_eq "the switch-off after the fault" "$(driver_log | grep -A2 -- '-> fault$' | tail -n 2)" \
+        "GpuOverclockSwitch(0x2000,0) -> 0
+GpuStockClockSwitch(0x2000,1) -> 0"
+      expect_eq "AP item 6 after the fault" "$(ap6)" 16
+      expect "the icon is gone" tray_slot_shows 0 no
+    else
+      expect_eq "AP item 6, left as the second fault found it" "$(ap6)" 17
+    fi
+    expect "no box of the program's or of a debugger's is left" no_box_left
+  done
+}
