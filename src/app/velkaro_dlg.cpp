@@ -286,9 +286,12 @@ LRESULT CVelkaroDlg::OnTrayMenuClosed()
     return 0;
 }
 
+// A shell that restarts after the shutdown (the process may outlive WM_ENDSESSION) gets no icon back.
 LRESULT CVelkaroDlg::OnTaskbarCreated()
 {
-    m_trayIcon.OnTaskbarCreated(TaskbarDpi());
+    if (m_phase.Current() != Phase::Ended) {
+        m_trayIcon.OnTaskbarCreated(TaskbarDpi());
+    }
     return 0;
 }
 

@@ -75,6 +75,9 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
             SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
             EXPECT_EQ(ApWrites(simulator.Journal()), optionOn ? 1 : 0);
             SendMessageW(window, message, wParam, lParam);
+            if (message == WM_ENDSESSION) {  // a shell that restarts now gets no icon back
+                SendMessageW(window, WM_TASKBARCREATED, 0, 0);
+            }
             // Switched off by the time it returns; at the end of the session, Windows may end the process
             // right after, so the icon is gone too.
             EXPECT_EQ(simulator.Ctl(L"get ap6"), "ok 16");
