@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 
 #include "control/event_policy.h"
 #include "control/program_life.h"
@@ -38,6 +39,28 @@ public:
     std::unique_ptr<OverclockSwitch> overclock;
     std::unique_ptr<EventPolicy> policy;
     std::unique_ptr<ProgramLife> life;
+};
+
+struct Input {
+    const char* name;
+    void (*run)(Control&);
+};
+// Each input as its handler takes it; the endings come last.
+const Input kInputs[] = {
+    {"Enable", [](Control& c) { c.overclock->OnTrayEnable(); }},
+    {"Disable", [](Control& c) { c.overclock->OnTrayDisable(); }},
+    {"OK", [](Control& c) { c.overclock->OnOk(); }},
+    {"event 0x60", [](Control& c) { c.policy->OnFirmwareEvent(0x60); }},
+    {"event 0x5D", [](Control& c) { c.policy->OnFirmwareEvent(0x5D); }},
+    {"the service's return", [](Control& c) { c.policy->OnResubscribed(); }},
+    {"resume", [](Control& c) { c.policy->OnPowerBroadcast(kResumeFromSuspend, 0); }},
+    {"the menu", [](Control& c) { c.life->OnTrayMenuRequest(); }},
+    {"About", [](Control& c) { c.life->OnTrayAbout(); }},
+    {"the system menu's About", [](Control& c) { c.life->OnSystemAbout(); }},
+    {"Exit", [](Control& c) { c.overclock->OnTrayExit(); }},
+    {"WM_CLOSE", [](Control& c) { c.overclock->OnClose(); }},
+    {"the shutdown", [](Control& c) { c.life->Shutdown(); }},
+    {"a fault", [](Control& c) { c.life->OnFault(); }},
 };
 
 TEST_F(Control, WrittenValue)
@@ -114,26 +137,6 @@ TEST_F(Control, FirmwareEventsResubscriptionAndPowerBroadcasts)
 // endings of any other switch off. The option is on, the mode wanted and on (AP item 6 = 17).
 TEST_F(Control, EachPhaseLetsOnlyItsInputsAct)
 {
-    struct Input {
-        const char* name;
-        void (*run)(Control&);
-    };
-    const Input inputs[] = {
-        {"Enable", [](Control& c) { c.overclock->OnTrayEnable(); }},
-        {"Disable", [](Control& c) { c.overclock->OnTrayDisable(); }},
-        {"OK", [](Control& c) { c.overclock->OnOk(); }},
-        {"event 0x60", [](Control& c) { c.policy->OnFirmwareEvent(0x60); }},
-        {"event 0x5D", [](Control& c) { c.policy->OnFirmwareEvent(0x5D); }},
-        {"the service's return", [](Control& c) { c.policy->OnResubscribed(); }},
-        {"resume", [](Control& c) { c.policy->OnPowerBroadcast(kResumeFromSuspend, 0); }},
-        {"the menu", [](Control& c) { c.life->OnTrayMenuRequest(); }},
-        {"About", [](Control& c) { c.life->OnTrayAbout(); }},
-        {"the system menu's About", [](Control& c) { c.life->OnSystemAbout(); }},
-        {"Exit", [](Control& c) { c.overclock->OnTrayExit(); }},
-        {"WM_CLOSE", [](Control& c) { c.overclock->OnClose(); }},
-        {"the shutdown", [](Control& c) { c.life->Shutdown(); }},
-        {"a fault", [](Control& c) { c.life->OnFault(); }},
-    };
     // Per phase, for each input in the order above: '-' nothing at all; 'o' switched off; 'e' switched
     // off and the loop ended; 'x' the loop ended only (a refusing program ends without switching).
     const std::tuple<Phase, std::string> table[] = {
@@ -143,8 +146,9 @@ TEST_F(Control, EachPhaseLetsOnlyItsInputsAct)
         {Phase::Ended, "----------x---"},
     };
     for (const auto& [which, effects] : table) {
-        for (std::size_t i = 0; i < std::size(inputs); ++i) {
-            SCOPED_TRACE(testing::Message() << "phase " << static_cast<int>(which) << ", " << inputs[i].name);
+        for (std::size_t i = 0; i < std::size(kInputs); ++i) {
+            SCOPED_TRACE(testing::Message()
+                         << "phase " << static_cast<int>(which) << ", " << kInputs[i].name);
             Start({6, 1, 17});  // forced off too, so that 0x5D would act
             phase = ProgramPhase{};
             if (which == Phase::Refusing) {
@@ -157,7 +161,7 @@ TEST_F(Control, EachPhaseLetsOnlyItsInputsAct)
                 }
             }
             overclock->ocSupported = true;
-            inputs[i].run(*this);
+            kInputs[i].run(*this);
             const bool off = Matching(log, "GpuOverclockSwitch(0x2000,0)").size() == 1 && service.ap6 == 16;
             const bool ended = window.effects == Lines{"end"};
             const char got = log.empty() && window.effects.empty() ? '-'
@@ -210,19 +214,11 @@ TEST_F(Control, AFailedGpuCheckRefusesAndNothingInsideTheRefusalActs)
 // again afterwards and neither waits, opens a box nor switches on. The option is on and AP item 6 16.
 TEST_F(Control, AnEndingInsideACallThatPumpsStopsTheHandlerThatMadeIt)
 {
-    struct Ending {
-        const char* name;
-        void (*run)(Control&);
-    };
-    const Ending endings[] = {
-        {"WM_CLOSE", [](Control& c) { c.overclock->OnClose(); }},
-        {"the end of the session", [](Control& c) { c.life->Shutdown(); }},
-        {"Exit", [](Control& c) { c.overclock->OnTrayExit(); }},
-    };
     // The event, whether the mode is wanted, and the effects: the peek is the only call that pumps before
     // the wait and the box.
     const std::tuple<std::uintptr_t, bool> events[] = {{0x60, true}, {0x60, false}, {0x5D, true}};
-    for (const Ending& ending : endings) {
+    // Exit, WM_CLOSE and the shutdown (the end of the session).
+    for (const Input& ending : std::span(kInputs).subspan(10, 3)) {
         for (const auto& [code, wanted] : events) {
             SCOPED_TRACE(testing::Message() << ending.name << " inside the peek of event " << code);
             Start({6, 0, 16});
