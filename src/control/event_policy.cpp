@@ -25,7 +25,7 @@ int EventPolicy::OnFirmwareEvent(std::uintptr_t wParam)
         m_window.BlockingWait(kEventSettleMs);
         if (IsSystem1ForceOff() || IsSystem0ForceOff()) {
             m_switch.DisableOverclock();
-            m_switch.ocSupported = false;
+            m_switch.MakeUnavailable(Unavailability::ForcedOff);
         }
     }
     return 1;
@@ -43,13 +43,14 @@ void EventPolicy::OnResubscribed()
 
 void EventPolicy::FollowOption(WhenUnwanted whenUnwanted)
 {
-    if (!IsOverclockOptionOn()) {
+    const std::optional<bool> option = ReadOverclockOption();
+    if (option != true) {
         m_switch.DisableOverclock();
-        m_switch.ocSupported = false;
+        m_switch.TakeOption(option);
         return;
     }
     // Set before the box opens: an event handled inside the box's loop has the last word.
-    m_switch.ocSupported = true;
+    m_switch.TakeOption(option);
     if (m_switch.ocWanted) {
         m_switch.EnableOverclock();
     } else if (whenUnwanted == WhenUnwanted::Ask) {
@@ -72,7 +73,7 @@ int EventPolicy::OnPowerBroadcast(std::uintptr_t wParam, std::intptr_t lParam)
 {
     if (wParam == kResumeFromSuspend && m_phase.Running()) {
         m_switch.DisableOverclock();
-        m_switch.ocSupported = false;
+        m_switch.MakeUnavailable(Unavailability::AfterSleep);
     }
     return lParam != 0 ? 1 : 0;
 }

@@ -44,6 +44,7 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOn(Retry retry)
     std::int32_t value = GetApItem6();
     // Without the firmware's copy of the mode the GPU is not overclocked: bit 0 could not follow it.
     if (value == kApItem6ReadFailed) {
+        m_lastResult = SwitchResult::NoValue;
         return Outcome::Done;
     }
     const NvAPI_Status a = m_driver.GpuOverclockSwitch(m_driver.FirstPhysicalGpu(), 1);
@@ -53,10 +54,8 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOn(Retry retry)
         (a == NVAPI_HANDLE_INVALIDATED || b == NVAPI_HANDLE_INVALIDATED || c == NVAPI_HANDLE_INVALIDATED)) {
         return Outcome::HandleInvalidated;
     }
-    if (a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK) {
-        value |= kOverclockBit;
-    }
-    SetApItem6(value);
+    const bool driverTookIt = a == NVAPI_OK && b == NVAPI_OK && c == NVAPI_OK;
+    Finish(driverTookIt ? value | kOverclockBit : value, driverTookIt, SwitchResult::On);
     return Outcome::Done;
 }
 
@@ -71,18 +70,40 @@ OverclockSwitch::Outcome OverclockSwitch::SwitchOff(Retry retry)
     // value read, since one derived from -1 would set or clear its other bits.
     std::int32_t value = GetApItem6();
     if (value == kApItem6ReadFailed) {
+        m_lastResult = SwitchResult::NoValue;
         return Outcome::Done;
     }
-    if (a == NVAPI_OK && b == NVAPI_OK) {
-        value &= kKeptWhenSwitchingOff;
-    }
-    SetApItem6(value);
+    const bool driverTookIt = a == NVAPI_OK && b == NVAPI_OK;
+    Finish(driverTookIt ? value & kKeptWhenSwitchingOff : value, driverTookIt, SwitchResult::Off);
     return Outcome::Done;
+}
+
+void OverclockSwitch::Finish(std::int32_t value, bool driverTookIt, SwitchResult success)
+{
+    const bool written = SetApItem6(value);
+    m_lastResult = !driverTookIt ? SwitchResult::DriverRefused
+                   : written     ? success
+                                 : SwitchResult::NotRecorded;
+}
+
+void OverclockSwitch::TakeOption(std::optional<bool> option)
+{
+    if (option == true) {
+        ocSupported = true;
+    } else {
+        MakeUnavailable(option ? Unavailability::OptionOff : Unavailability::NoAnswer);
+    }
+}
+
+void OverclockSwitch::MakeUnavailable(Unavailability why)
+{
+    ocSupported = false;
+    unavailable = why;
 }
 
 void OverclockSwitch::ApplyInitialState()
 {
-    ocSupported = IsOverclockOptionOn();
+    TakeOption(ReadOverclockOption());
     if (ocSupported && ocWanted) {
         EnableOverclock();
     }

@@ -4,9 +4,30 @@
 // switches: on only while it runs, off while it runs and as it ends.
 #pragma once
 
+#include <optional>
+
 #include "control/program_phase.h"
 #include "control/window_effects.h"
 #include "gpu/nvapi.h"
+
+// Why the firmware's option is not taken to be on, while ocSupported is false.
+enum class Unavailability {
+    NotRead,     // not yet read
+    OptionOff,   // the option read off
+    NoAnswer,    // the service gave no value
+    ForcedOff,   // an event found a force-off bit set
+    AfterSleep,  // the computer resumed; the firmware has not confirmed the option since
+};
+
+// How the last switch sequence ended.
+enum class SwitchResult {
+    None,           // none ran yet
+    On,             // the three driver entries and the write of bit 0 succeeded
+    Off,            // both driver entries and the write succeeded
+    DriverRefused,  // a driver entry failed; the value read went back unchanged
+    NoValue,        // AP item 6 could not be read: nothing was written (a switch-on drove nothing)
+    NotRecorded,    // the driver took the switch, but the write of bit 0 did not go through
+};
 
 class OverclockSwitch {
 public:
@@ -32,6 +53,14 @@ public:
 
     bool ocSupported = false;  // the firmware's overclock option is taken to be on
     bool ocWanted = true;      // the user's choice: overclocked mode on
+    Unavailability unavailable = Unavailability::NotRead;  // why, while ocSupported is false
+
+    // ocSupported set from a reading of the option; an empty one counts as off, for want of an answer.
+    void TakeOption(std::optional<bool> option);
+    // ocSupported false, and why.
+    void MakeUnavailable(Unavailability why);
+    // Beside the flags, which it leaves alone: how the last sequence ended.
+    SwitchResult LastResult() const { return m_lastResult; }
 
 private:
     // Whether a run may hand back instead of finishing because the driver invalidated the GPU handle.
@@ -42,6 +71,8 @@ private:
     // handle writes nothing and says so; the caller enumerates the GPUs again and runs once more.
     Outcome SwitchOn(Retry retry);
     Outcome SwitchOff(Retry retry);
+    // Writes the value a run computed and records how the run ended.
+    void Finish(std::int32_t value, bool driverTookIt, SwitchResult success);
 
     void SwitchOnIfSupported();
     void BeginEnding();
@@ -49,4 +80,5 @@ private:
     NvApi& m_driver;
     WindowEffects& m_window;
     ProgramPhase& m_phase;
+    SwitchResult m_lastResult = SwitchResult::None;
 };

@@ -48,6 +48,12 @@ bool IsOverclockOptionOn()
     return TestBit(kQuerySystemItem0, kOverclockOptionBit);
 }
 
+std::optional<bool> ReadOverclockOption()
+{
+    const std::optional<std::int32_t> value = QueryCommand(kQuerySystemItem0);
+    return value ? std::optional((*value & kOverclockOptionBit) != 0) : std::nullopt;
+}
+
 bool IsSystem0ForceOff()
 {
     return TestBit(kQuerySystemItem0, kSystem0ForceOffBit);

@@ -23,6 +23,8 @@ inline constexpr std::int32_t kSystem1ForceOffBit = 0x01;  // System item 1
 
 // True when the firmware's overclock option is on.
 bool IsOverclockOptionOn();
+// The option as the firmware tells it; empty when the service gave no value.
+std::optional<bool> ReadOverclockOption();
 // True when the firmware forces the overclocked mode off (checked after its events).
 bool IsSystem0ForceOff();
 bool IsSystem1ForceOff();

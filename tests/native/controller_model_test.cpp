@@ -20,6 +20,7 @@
 
 #include "control/event_policy.h"
 #include "control/program_life.h"
+#include "control/tray_status.h"
 #include "fakes.h"
 
 namespace {
@@ -309,7 +310,38 @@ private:
             Broken(after, "overclocked only while running, allowed and wanted");
         } else if ((ap6 & ~1) != (m_initialAp6 & ~1)) {
             Broken(after, "AP item 6's other bits");
+        } else if (m_programPhase.Running() && !TipTellsTheTruth(ap6)) {
+            Broken(after, std::string("the tip: ") + Narrow(TrayStatusText(CurrentTrayStatus(m_switch))));
         }
+    }
+
+    // What the tip says of the mode and the flags holds: "overclocked" only for an overclocked GPU with
+    // bit 0 set, the option on and the mode wanted; "not overclocked" and "unavailable" only for a GPU
+    // at stock clocks; a GPU known to be overclocked is never called anything but overclocked, or the
+    // failure that may have left it so.
+    bool TipTellsTheTruth(int ap6) const
+    {
+        const TrayStatus status = CurrentTrayStatus(m_switch);
+        const bool unavailable = status == TrayStatus::OptionOff || status == TrayStatus::ForcedOff ||
+                                 status == TrayStatus::AfterSleep;
+        const bool stock =
+            unavailable || status == TrayStatus::NotWanted || status == TrayStatus::NotOverclocked;
+        const bool failure = status == TrayStatus::NoAnswer || status == TrayStatus::DriverRefused ||
+                             status == TrayStatus::NotRecorded;
+        if (status == TrayStatus::Overclocked) {
+            return m_gpuOn && (ap6 & 1) != 0 && m_switch.ocSupported && m_switch.ocWanted;
+        }
+        return !(stock && m_gpuOn) && !(unavailable && m_switch.ocSupported) &&
+               !(status == TrayStatus::NotWanted && m_switch.ocWanted) && !(m_mode == true && !failure);
+    }
+
+    static std::string Narrow(const wchar_t* text)
+    {
+        std::string narrow;
+        for (; *text != L'\0'; ++text) {
+            narrow += static_cast<char>(*text);
+        }
+        return narrow;
     }
 
     void Broken(const std::string& after, const std::string& rule)
