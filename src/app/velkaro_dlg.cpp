@@ -7,6 +7,7 @@
 
 #include "app/instance_mutex.h"
 #include "brightness/brightness_watcher.h"
+#include "control/tray_status.h"
 #include "gpu/gpu_check.h"
 #include "gpu/system_driver_library.h"
 #include "platform/dpi.h"
@@ -128,6 +129,7 @@ LRESULT CVelkaroDlg::OnFinishStartup()
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SubscribeFirmwareEvents();
     m_life.CheckGpuAndStart();
+    ShowStatus();
     // Last: its thread loads WMI's libraries, which the driver's library would otherwise wait for.
     if (m_phase.Running()) {
         StartBrightnessWatcher();
@@ -183,6 +185,15 @@ void CVelkaroDlg::ShowAboutBoxPumping()
     g_aboutDialog->CenterOnDesktop();
     // Also when it was open already, behind other windows.
     SetForegroundWindow(g_aboutDialog->m_hWnd);
+}
+
+// The tip follows what the controller knows, while the program runs; starting, refusing or ending,
+// the icon keeps what it says.
+void CVelkaroDlg::ShowStatus()
+{
+    if (m_phase.Running()) {
+        m_trayIcon.SetStatus(TrayStatusText(CurrentTrayStatus(m_switch)));
+    }
 }
 
 // After the tray menu this hidden window is the foreground window, and the dialog manager would act
@@ -312,19 +323,24 @@ LRESULT CVelkaroDlg::OnScaleChanged()
 
 LRESULT CVelkaroDlg::OnFirmwareEvent(WPARAM eventCode, LPARAM)
 {
-    return m_events.OnFirmwareEvent(eventCode);
+    const LRESULT result = m_events.OnFirmwareEvent(eventCode);
+    ShowStatus();
+    return result;
 }
 
 // The service came late (after start-up found nothing) or came back: what it says now may differ.
 LRESULT CVelkaroDlg::OnFirmwareResubscribed()
 {
     m_events.OnResubscribed();
+    ShowStatus();
     return 0;
 }
 
 LRESULT CVelkaroDlg::OnPowerBroadcast(WPARAM powerEvent, LPARAM data)
 {
-    return m_events.OnPowerBroadcast(powerEvent, data);
+    const LRESULT result = m_events.OnPowerBroadcast(powerEvent, data);
+    ShowStatus();
+    return result;
 }
 
 LRESULT CVelkaroDlg::OnClose()
@@ -399,6 +415,7 @@ LRESULT CVelkaroDlg::OnWindowPosChanging(WINDOWPOS& position)
 void CVelkaroDlg::OnOkButton()
 {
     m_switch.OnOk();
+    ShowStatus();
 }
 
 void CVelkaroDlg::OnExitButton()
@@ -409,11 +426,13 @@ void CVelkaroDlg::OnExitButton()
 void CVelkaroDlg::OnTrayEnable()
 {
     m_switch.OnTrayEnable();
+    ShowStatus();
 }
 
 void CVelkaroDlg::OnTrayDisable()
 {
     m_switch.OnTrayDisable();
+    ShowStatus();
 }
 
 void CVelkaroDlg::OnTrayAbout()

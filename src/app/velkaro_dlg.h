@@ -46,6 +46,7 @@ private:
     void SubscribeFirmwareEvents();
     void StartBrightnessWatcher();
     bool FilterKeys(MSG& message);
+    void ShowStatus();
     void Shutdown();
     void EndProgram();
     static BOOL CALLBACK EndOwnBox(HWND window, LPARAM self);

@@ -1,5 +1,9 @@
 #include "tray/tray_icon.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <string>
 #include <utility>
 
 #include "platform/dpi.h"
@@ -121,6 +125,25 @@ bool TrayIcon::GetRect(RECT& location) const
     icon.hWnd = m_record.hWnd;
     icon.uID = m_record.uID;
     return m_record.cbSize != 0 && SUCCEEDED(g_shellNotifyIconGetRect(&icon, &location));
+}
+
+void TrayIcon::SetStatus(const wchar_t* status)
+{
+    constexpr std::size_t kTipChars = sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t);
+    wchar_t tip[kTipChars] = {};
+    lstrcpynW(tip, (std::wstring(kTrayTip) + L"\n" + status).c_str(), static_cast<int>(kTipChars));
+    if (std::wcscmp(tip, m_record.szTip) == 0) {
+        return;
+    }
+    std::copy(std::begin(tip), std::end(tip), std::begin(m_record.szTip));
+    if (m_record.cbSize == 0 || m_retryWindow != nullptr) {
+        return;
+    }
+    NOTIFYICONDATAW tipOnly = m_record;
+    tipOnly.uFlags = NIF_TIP;
+    if (!g_shellNotifyIcon(NIM_MODIFY, &tipOnly)) {
+        TraceIgnoredFailure(L"changing the tray icon's tip");
+    }
 }
 
 void TrayIcon::ReturnFocus()

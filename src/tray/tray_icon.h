@@ -51,6 +51,9 @@ public:
     bool GetRect(RECT& location) const;
     // Gives the keyboard focus back to the notification area, after a menu the user left.
     void ReturnFocus();
+    // The tip's second line, below the program's name: the shell is told only when the tip changes,
+    // and then of the tip alone. An icon the shell does not have yet gets it with its next add.
+    void SetStatus(const wchar_t* status);
 
     const NOTIFYICONDATAW& Record() const { return m_record; }
 

@@ -93,3 +93,11 @@ expect_eq() {
     E2E_FAILURES+=("$message: got [$actual], expected [$expected]")
   fi
 }
+
+# The tips of the icons in Wine's tray as its shell shows them, one line per icon, each tip's lines
+# joined by "|". The shell is a 64-bit program, and only a 64-bit probe can lend its tooltip control
+# memory to answer in.
+tray_tips() {
+  "$WINE_RUN" "$TENDRAL_ROOT/build/mingw-x86_64/bin/probe.exe" --desktop "$E2E_DESKTOP" tray-tips 2>/dev/null | tr -d '\r'
+}
+tray_tip_is() { [ "$(tray_tips)" = "$1" ]; }

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <span>
 
 #include "control/event_policy.h"
 #include "control/program_life.h"
+#include "control/tray_status.h"
 #include "fakes.h"
 
 namespace {
@@ -232,6 +234,106 @@ TEST_F(Control, AnEndingInsideACallThatPumpsStopsTheHandlerThatMadeIt)
             EXPECT_EQ(Matching(log, "GpuOverclockSwitch(0x2000,1)").size(), 0u);
             EXPECT_EQ(service.ap6, 16);
         }
+    }
+}
+
+// What the tip says, over the states the program reaches: the first step is start-up's initial state,
+// then the inputs in order, with the firmware and the driver as each row has them.
+TEST_F(Control, TheTipSaysTheModeAndWhyOverclockingIsUnavailable)
+{
+    struct Row {
+        const char* name;
+        Values values;
+        const char* plan;
+        void (*steps)(Control&);
+        TrayStatus status;
+    };
+    const Row rows[] = {
+        {"the option on", {2, 0, 16}, "", [](Control&) {}, TrayStatus::Overclocked},
+        {"Disable chosen",
+         {2, 0, 16},
+         "",
+         [](Control& c) { c.overclock->OnTrayDisable(); },
+         TrayStatus::NotWanted},
+        {"the option off", {0, 0, 16}, "", [](Control&) {}, TrayStatus::OptionOff},
+        {"Disable chosen, then the option off",
+         {2, 0, 16},
+         "",
+         [](Control& c) {
+             c.overclock->OnTrayDisable();
+             service.system0 = 0;
+             c.policy->OnFirmwareEvent(0x60);
+         },
+         TrayStatus::OptionOff},
+        {"forced off",
+         {2, 1, 16},
+         "",
+         [](Control& c) { c.policy->OnFirmwareEvent(0x79); },
+         TrayStatus::ForcedOff},
+        {"after sleep",
+         {2, 0, 16},
+         "",
+         [](Control& c) { c.policy->OnPowerBroadcast(kResumeFromSuspend, 0); },
+         TrayStatus::AfterSleep},
+        {"the driver refusing",
+         {2, 0, 16},
+         "status GpuOverclockLimit -5",
+         [](Control&) {},
+         TrayStatus::DriverRefused},
+        {"a failed switch-on, then Disable",
+         {2, 0, 16},
+         "status GpuOverclockLimit -5",
+         [](Control& c) { c.overclock->OnTrayDisable(); },
+         TrayStatus::NotWanted},
+        {"the firmware refusing the write",
+         {2, 0, 16},
+         "",
+         [](Control& c) {
+             c.overclock->OnTrayDisable();
+             setsFail = true;
+             c.overclock->OnTrayEnable();
+         },
+         TrayStatus::NotRecorded},
+        {"a switch-on whose read fails",
+         {2, 0, 16},
+         "",
+         [](Control& c) {
+             c.overclock->OnTrayDisable();
+             fake_firmware::down = true;
+             c.overclock->OnTrayEnable();
+         },
+         TrayStatus::NoAnswer},
+        {"the service away",
+         {2, 0, 16},
+         "",
+         [](Control& c) {
+             fake_firmware::down = true;
+             c.policy->OnFirmwareEvent(0x60);
+         },
+         TrayStatus::NoAnswer},
+        {"the service away and back",
+         {2, 0, 16},
+         "",
+         [](Control& c) {
+             fake_firmware::down = true;
+             c.policy->OnFirmwareEvent(0x60);
+             fake_firmware::down = false;
+             c.policy->OnResubscribed();
+         },
+         TrayStatus::Overclocked},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(row.values, row.plan);
+        overclock->ApplyInitialState();
+        row.steps(*this);
+        EXPECT_EQ(CurrentTrayStatus(*overclock), row.status);
+    }
+    // Each state in words of its own that fit the tip after its first line.
+    std::set<std::wstring> texts;
+    for (int status = 0; status <= static_cast<int>(TrayStatus::NotRecorded); ++status) {
+        const std::wstring text = TrayStatusText(static_cast<TrayStatus>(status));
+        EXPECT_TRUE(texts.insert(text).second && !text.empty() && text.size() + 8 < 128) << status;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "tray/tray_icon.h"
 
 std::vector<TrayCall> g_trayCalls;
+std::vector<std::wstring> g_tipChanges;
 int g_trayFailures = 0;
 const RECT* g_trayIconRect = nullptr;
 
@@ -20,6 +21,10 @@ HRESULT WINAPI TellTrayIconRect(const NOTIFYICONIDENTIFIER*, RECT* location)
 
 BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
 {
+    if (message == NIM_MODIFY && record->uFlags == NIF_TIP) {
+        g_tipChanges.push_back(record->szTip);
+        return TRUE;
+    }
     g_trayCalls.push_back({message, *record});
     if (g_trayFailures > 0) {
         --g_trayFailures;
@@ -89,4 +94,5 @@ void MainWindow::ForgetRun()
     delete g_aboutDialog;
     g_aboutDialog = nullptr;
     g_trayCalls.clear();
+    g_tipChanges.clear();
 }

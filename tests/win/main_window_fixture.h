@@ -22,8 +22,9 @@ struct TrayCall {
     NOTIFYICONDATAW record;
 };
 
-// What the program asked of the shell's tray.
+// What the program asked of the shell's tray; changes of the tip alone are kept apart.
 extern std::vector<TrayCall> g_trayCalls;
+extern std::vector<std::wstring> g_tipChanges;
 // How many of the next calls the recorded shell fails, as an Explorer that is not ready does.
 extern int g_trayFailures;
 // Where the recorded shell says the icon is; null: it does not tell (E_NOTIMPL, as Wine's answers).

@@ -86,7 +86,8 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
         EXPECT_EQ(result, IDCANCEL);
         ASSERT_EQ(g_trayCalls.size(), 2u);
         EXPECT_EQ(g_trayCalls[1].message, static_cast<DWORD>(NIM_DELETE));
-        EXPECT_EQ(std::memcmp(&g_trayCalls[1].record, &g_trayCalls[0].record, sizeof(NOTIFYICONDATAW)), 0);
+        const NOTIFYICONDATAW &added = g_trayCalls[0].record, &deleted = g_trayCalls[1].record;
+        EXPECT_TRUE(deleted.cbSize == added.cbSize && deleted.hWnd == added.hWnd && deleted.uID == added.uID);
         EXPECT_FALSE(g_instanceMutex.Held());
         EXPECT_FALSE(dialog.m_switch.ocWanted);
         EXPECT_EQ(ApWrites(simulator.Journal()), writes);
@@ -383,6 +384,37 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
         g_trayFailures = 0;
         ForgetRun();
     }
+}
+
+// The tip follows the controller: one change of the tip alone whenever what it says changes, none when
+// it stays; a taskbar made anew gets the icon with the tip it has now.
+TEST_F(MainWindow, TheTipChangesWhenWhatItSaysChangesAndOnlyThen)
+{
+    CVelkaroDlg dialog;
+    RunModal(dialog, [&] {
+        HWND window = dialog.m_hWnd;
+        const std::wstring on = L"Tendral\nOverclocked", off = L"Tendral\nNot overclocked: Disable is chosen";
+        EXPECT_EQ(g_trayCalls.front().record.szTip,
+                  std::wstring(L"Tendral"));  // added before start-up's exchanges
+        // A command, and the tips the shell has been given since start-up.
+        const std::pair<UINT, std::vector<std::wstring>> steps[] = {
+            {0, {on}},
+            {ID_TRAY_ENABLE, {on}},
+            {ID_TRAY_DISABLE, {on, off}},
+            {ID_TRAY_DISABLE, {on, off}},
+            {ID_TRAY_ENABLE, {on, off, on}},
+        };
+        for (const auto& [command, tips] : steps) {
+            if (command != 0) {
+                SendMessageW(window, WM_COMMAND, command, 0);
+            }
+            EXPECT_EQ(g_tipChanges, tips) << command;
+        }
+        SendMessageW(window, WM_TASKBARCREATED, 0, 0);
+        EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_ADD));
+        EXPECT_EQ(g_trayCalls.back().record.szTip, on);
+        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // saw on standard output.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -102,6 +103,64 @@ int HasTrayIcon(const wchar_t* title, UINT iconId)
     const bool present = Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
     std::puts(present ? "present" : "absent");
     return present ? 0 : 1;
+}
+
+// The tip of every icon in Wine's notification area, as its shell shows it: the tools of the shell's
+// tooltip controls. A control answers only with memory in the shell's process, so the requests and the
+// texts go there and back. One line per icon shown, its lines joined by "|".
+BOOL CALLBACK PrintTrayTips(HWND tooltip, LPARAM shellId)
+{
+    wchar_t className[64] = {};
+    DWORD processId = 0;
+    GetWindowThreadProcessId(tooltip, &processId);
+    if (processId != static_cast<DWORD>(shellId) || GetClassNameW(tooltip, className, 64) == 0 ||
+        std::wcscmp(className, TOOLTIPS_CLASSW) != 0) {
+        return TRUE;
+    }
+    const UniqueHandle shell(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    constexpr std::size_t kTextChars = 1024;  // what the control may write
+    auto* remote =
+        static_cast<BYTE*>(VirtualAllocEx(shell.Get(), nullptr, sizeof(TTTOOLINFOW) + kTextChars * 2,
+                                          MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (remote == nullptr) {
+        std::puts("?");
+        return TRUE;
+    }
+    const auto ask = [&](UINT message, WPARAM wParam) {
+        DWORD_PTR unused = 0;
+        return SendMessageTimeoutW(tooltip, message, wParam, reinterpret_cast<LPARAM>(remote),
+                                   SMTO_ABORTIFHUNG, 5000, &unused) != 0;
+    };
+    const auto tools = SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+    for (LRESULT index = 0; index < tools; ++index) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        wchar_t text[kTextChars] = {};
+        bool read = WriteProcessMemory(shell.Get(), remote, &tool, sizeof tool, nullptr) &&
+                    ask(TTM_ENUMTOOLSW, static_cast<WPARAM>(index)) &&
+                    ReadProcessMemory(shell.Get(), remote, &tool, sizeof tool, nullptr);
+        tool.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof tool);
+        read = read && WriteProcessMemory(shell.Get(), remote, &tool, sizeof tool, nullptr) &&
+               ask(TTM_GETTEXTW, kTextChars) &&
+               ReadProcessMemory(shell.Get(), tool.lpszText, text, sizeof text - 2, nullptr);
+        std::wstring line = read ? text : L"?";
+        std::replace(line.begin(), line.end(), L'\n', L'|');
+        // Wine's shell keeps the tool of an icon it no longer shows, with an empty rectangle.
+        if (!read || !IsRectEmpty(&tool.rect)) {
+            std::printf("%ls\n", line.c_str());
+        }
+    }
+    VirtualFreeEx(shell.Get(), remote, 0, MEM_RELEASE);
+    return TRUE;
+}
+
+int PrintTrayTips()
+{
+    DWORD shellId = 0;
+    GetWindowThreadProcessId(FindWindowW(L"Shell_TrayWnd", nullptr), &shellId);
+    EnumWindows(PrintTrayTips, static_cast<LPARAM>(shellId));
+    return shellId != 0 ? 0 : 1;
 }
 
 BOOL CALLBACK PrintStaticText(HWND child, LPARAM)
@@ -236,6 +295,7 @@ int Usage()
         "  post TITLE MSG WPARAM LPARAM  post a message to it\n"
         "  send TITLE MSG WPARAM LPARAM  send a message (5 s bound) and print the result\n"
         "  tray-has TITLE ID             exit 0 when the dialog's tray icon ID is in the tray\n"
+        "  tray-tips                     print the tip of every icon in Wine's tray, its lines joined by |\n"
         "  windows                       list the top-level windows\n",
         stderr);
     return 2;
@@ -328,6 +388,9 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"tray-has" && args.size() == 3) {
         return HasTrayIcon(args[1], static_cast<UINT>(Number(args[2])));
+    }
+    if (command == L"tray-tips" && args.size() == 1) {
+        return PrintTrayTips();
     }
     if (command == L"windows" && args.size() == 1) {
         EnumWindows(PrintWindow, 0);

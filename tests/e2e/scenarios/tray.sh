@@ -78,3 +78,18 @@ scenario_other_mouse_actions_do_nothing_and_about_shows_one_centred_box() {
   screenshot "$E2E_OUT/about.png"
   exit_program
 }
+
+# The icon's tip says the mode, as the shell shows it and a screen reader reads it at the icon.
+scenario_the_icons_tip_says_the_mode_and_why_it_is_unavailable() {
+  sim_start 2 0 16
+  start_running
+  expect "overclocked ($(tray_tips))" eventually 5 tray_tip_is "Tendral|Overclocked"
+  probe post Ormund 0x0111 301 0  # Disable
+  expect "off by choice ($(tray_tips))" eventually 5 tray_tip_is "Tendral|Not overclocked: Disable is chosen"
+  exit_program
+  sim_start 0 0 16
+  start_running
+  expect "the option off ($(tray_tips))" eventually 5 \
+    tray_tip_is "Tendral|Overclocking unavailable: the firmware's option is off"
+  exit_program
+}
