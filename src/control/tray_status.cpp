@@ -1,5 +1,8 @@
 #include "control/tray_status.h"
 
+#include <cstddef>
+#include <iterator>
+
 TrayStatus CurrentTrayStatus(const OverclockSwitch& overclock)
 {
     switch (overclock.LastResult()) {
@@ -35,25 +38,19 @@ TrayStatus CurrentTrayStatus(const OverclockSwitch& overclock)
 
 const wchar_t* TrayStatusText(TrayStatus status)
 {
-    switch (status) {
-        case TrayStatus::Overclocked:
-            return L"Overclocked";
-        case TrayStatus::NotWanted:
-            return L"Not overclocked: Disable is chosen";
-        case TrayStatus::NotOverclocked:
-            return L"Not overclocked";
-        case TrayStatus::OptionOff:
-            return L"Overclocking unavailable: the firmware's option is off";
-        case TrayStatus::ForcedOff:
-            return L"Overclocking unavailable: switched off by the firmware";
-        case TrayStatus::AfterSleep:
-            return L"Overclocking unavailable until the firmware confirms it after sleep";
-        case TrayStatus::NoAnswer:
-            return L"Overclocking unavailable: the firmware service does not answer";
-        case TrayStatus::DriverRefused:
-            return L"The driver did not take the last switch";
-        case TrayStatus::NotRecorded:
-            return L"The firmware did not record the last switch";
-    }
-    return L"";
+    // In the order of TrayStatus.
+    static constexpr const wchar_t* kTexts[] = {
+        L"Overclocked",
+        L"Not overclocked: Disable is chosen",
+        L"Not overclocked",
+        L"Overclocking unavailable: the firmware's option is off",
+        L"Overclocking unavailable: switched off by the firmware",
+        L"Overclocking unavailable until the firmware confirms it after sleep",
+        L"Overclocking unavailable: the firmware service does not answer",
+        L"The driver did not take the last switch",
+        L"The firmware did not record the last switch",
+    };
+    static_assert(std::size(kTexts) == static_cast<std::size_t>(TrayStatus::NotRecorded) + 1);
+    const auto index = static_cast<std::size_t>(status);
+    return index < std::size(kTexts) ? kTexts[index] : L"";
 }
