@@ -2,7 +2,6 @@
 
 #include <wbemcli.h>
 
-#include <cstdio>
 #include <new>
 
 #include "brightness/com_initialization.h"
@@ -96,7 +95,7 @@ int StartBrightnessWatcher(const std::atomic<HWND>& target)
     const HRESULT subscribed = services->ExecNotificationQueryAsync(
         language.Get(), query.Get(), WBEM_FLAG_SEND_STATUS, nullptr, stubSink.Get());
     if (FAILED(subscribed)) {
-        std::printf("ExecNotificationQueryAsync failed with = 0x%X\n", static_cast<unsigned>(subscribed));
+        TraceValue(L"ExecNotificationQueryAsync failed with = ", subscribed, TraceBase::Hex);
         return kBrightnessQueryRefused;
     }
 

@@ -1,10 +1,10 @@
 #include "brightness/event_sink.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "brightness/com_runtime.h"
 #include "brightness/wmi_identifiers.h"
+#include "platform/trace.h"
 
 EventSink::EventSink(const std::atomic<HWND>& target) : m_target(target)
 {
@@ -71,7 +71,7 @@ HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects)
         SendMessageW(window, WM_BRIGHTNESS, brightness, 0);
     }
     for (LONG i = 0; i < count; ++i) {
-        std::printf("Event occurred the Value = %d\n", static_cast<int>(status));
+        TraceValue(L"Event occurred the Value = ", status, TraceBase::Decimal);
     }
     return WBEM_S_NO_ERROR;
 }
@@ -79,9 +79,9 @@ HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects)
 HRESULT EventSink::SetStatus(LONG flags, HRESULT status, BSTR, IWbemClassObject*)
 {
     if (flags == WBEM_STATUS_COMPLETE) {
-        std::printf("Call complete. hResult = 0x%X\n", static_cast<unsigned>(status));
+        TraceValue(L"Call complete. hResult = ", status, TraceBase::Hex);
     } else if (flags == WBEM_STATUS_PROGRESS) {
-        std::printf("Call in progress.\n");
+        OutputDebugStringW(L"Tendral: Call in progress.\n");
     }
     return WBEM_S_NO_ERROR;
 }

@@ -5,10 +5,13 @@
 
 namespace {
 
+// At namespace scope: a function's own static would bring the runtime's thread-safe initialisation,
+// and with it a threads library. No menu object is made before main.
+std::unordered_map<HMENU, CMenu*> g_handleMap;
+
 std::unordered_map<HMENU, CMenu*>& HandleMap()
 {
-    static std::unordered_map<HMENU, CMenu*> map;
-    return map;
+    return g_handleMap;
 }
 
 // The menu being tracked by CMenu::TrackPopupMenu, innermost first.
