@@ -235,14 +235,15 @@ void CMenuXP::MeasureItem(LPMEASUREITEMSTRUCT measureItem)
         // Measured in bold whether or not the entry is the default one, label, TAB and shortcut alike.
         // Without DT_VCENTER: with it the computed rectangle is only half the line high, and text taller
         // than the icon would be cut.
-        CFont bold;
-        CreateBoldFont(bold);
-        CWindowDC screen(nullptr);
+        if (m_measureDC.m_hDC == nullptr) {
+            CreateBoldFont(m_fontMeasure);
+            m_measureDC.CreateCompatibleDC(nullptr);
+        }
         RECT text{0, 0, 0, 0};
         {
-            ScopedSelect font(screen.m_hDC, bold.m_hObject);
-            DrawTextW(screen.m_hDC, item->m_strText.c_str(), static_cast<int>(item->m_strText.size()), &text,
-                      DT_SINGLELINE | DT_CALCRECT);
+            ScopedSelect font(m_measureDC.m_hDC, m_fontMeasure.m_hObject);
+            DrawTextW(m_measureDC.m_hDC, item->m_strText.c_str(), static_cast<int>(item->m_strText.size()),
+                      &text, DT_SINGLELINE | DT_CALCRECT);
         }
         size = menuxp::TextEntrySize(item->m_nSize, text.right - text.left, text.bottom - text.top,
                                      static_cast<int>(m_nDpi));
@@ -447,11 +448,14 @@ void CMenuXP::DrawLabelText(CDC* dc, RECT rect, const std::wstring& text, COLORR
     }
 }
 
+// With the device context's own brush, set to the colour: the same fill as a solid brush of it, and no
+// brush made and deleted for each of the many fills of every paint.
 void CMenuXP::PaintSolidRect(CDC* dc, const RECT& rect, COLORREF color)
 {
-    CBrush brush(color);
-    ScopedSelect selected(dc->m_hDC, brush.m_hObject);
+    ScopedSelect selected(dc->m_hDC, GetStockObject(DC_BRUSH));
+    const COLORREF previous = SetDCBrushColor(dc->m_hDC, color);
     PatBlt(dc->m_hDC, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, PATCOPY);
+    SetDCBrushColor(dc->m_hDC, previous);
 }
 
 void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
@@ -464,20 +468,27 @@ void CMenuXP::DrawSideBar(CDC* dc, RECT rect, HICON, const std::wstring& title)
     }
     if (m_bHighContrast) {
         PaintSolidRect(dc, rect, m_clrBackground);
-    } else if (CBitmap gradient =
-                   CreateGradientBitmap(m_clrSideBarTop, m_clrSideBarBottom, dc, width, height);
-               gradient.m_hObject != nullptr) {
+    } else {
+        if (m_sideBarShading.m_hObject == nullptr || m_sideBarShadingSize.cx != width ||
+            m_sideBarShadingSize.cy != height || m_sideBarShadingColors[0] != m_clrSideBarTop ||
+            m_sideBarShadingColors[1] != m_clrSideBarBottom) {
+            m_sideBarShading = CreateGradientBitmap(m_clrSideBarTop, m_clrSideBarBottom, dc, width, height);
+            m_sideBarShadingSize = {width, height};
+            m_sideBarShadingColors[0] = m_clrSideBarTop;
+            m_sideBarShadingColors[1] = m_clrSideBarBottom;
+        }
         CDC memory;
-        if (memory.CreateCompatibleDC(dc)) {
-            ScopedSelect selected(memory.m_hDC, gradient.m_hObject);
+        if (m_sideBarShading.m_hObject != nullptr && memory.CreateCompatibleDC(dc)) {
+            ScopedSelect selected(memory.m_hDC, m_sideBarShading.m_hObject);
             BitBlt(dc->m_hDC, rect.left, rect.top, width, height, memory.m_hDC, 0, 0, SRCCOPY);
         }
     }
     // Turned a quarter turn anticlockwise, so that the title runs upward from near the bottom.
-    CFont font;
-    font.CreateFont(Scaled(kTitleHeight), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
-                    0, L"Arial");
-    ScopedSelect selected(dc->m_hDC, font.m_hObject);
+    if (m_fontSideBarTitle.m_hObject == nullptr) {
+        m_fontSideBarTitle.CreateFont(Scaled(kTitleHeight), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    }
+    ScopedSelect selected(dc->m_hDC, m_fontSideBarTitle.m_hObject);
     const ScopedColors colors(dc->m_hDC, m_bHighContrast ? m_clrText : kWhite);
     const ScopedBkMode transparent(dc->m_hDC, TRANSPARENT);
     TextOutW(dc->m_hDC, rect.left + Scaled(kTitleLeft), rect.bottom - Scaled(kTitleBottom), title.c_str(),

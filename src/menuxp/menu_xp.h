@@ -16,6 +16,7 @@
 #include "platform/dc.h"
 #include "platform/font.h"
 #include "platform/menu.h"
+#include "platform/window_dc.h"
 
 // The system colours a menu is drawn in, and whether a high-contrast theme is on: then every colour of
 // the menu comes from these pairs, text over its own background.
@@ -114,6 +115,18 @@ protected:
 private:
     // m_fontMenu in bold; false when there is no menu font or the bold one cannot be made.
     bool CreateBoldFont(CFont& bold) const;
+
+    // What measuring a text entry takes, made at the first such request and kept for the others of this
+    // menu: every entry is measured once per opening, and making them anew each time costs more than
+    // the measuring.
+    CFont m_fontMeasure;
+    CDC m_measureDC;  // a memory device context like the screen's: the same text extents, made quicker
+    // Likewise the side bar's title font and its shading, made at its first paint; the shading again
+    // when the painted height or the colours change.
+    CFont m_fontSideBarTitle;
+    CBitmap m_sideBarShading;
+    SIZE m_sideBarShadingSize{};
+    COLORREF m_sideBarShadingColors[2] = {};
     // The entries by position, as the keyboard meets them.
     std::vector<menuxp::KeyEntry> KeyEntries() const;
 };

@@ -2,7 +2,7 @@
 
 CMenuXPItem::~CMenuXPItem()
 {
-    if (m_hIcon != nullptr) {
+    if (m_hIcon != nullptr && !m_bIconShared) {
         DestroyIcon(m_hIcon);
     }
 }

@@ -25,7 +25,7 @@ public:
     static constexpr DWORD kSignature = 0x0505A0A0;
     static constexpr int kDefaultSize = 16;
 
-    // Destroys the icon: the item owns it.
+    // Destroys the icon: the item owns it, unless it is marked shared.
     virtual ~CMenuXPItem();
     CMenuXPItem(const CMenuXPItem&) = delete;
     CMenuXPItem& operator=(const CMenuXPItem&) = delete;
@@ -43,6 +43,9 @@ public:
     std::wstring m_strText;
     HICON m_hIcon = nullptr;
     int m_nSize = kDefaultSize;
+    // The icon belongs to whoever handed it over and outlives the item (a cache of icons that every
+    // menu shows); the item only draws it.
+    bool m_bIconShared = false;
 
 protected:
     CMenuXPItem() = default;

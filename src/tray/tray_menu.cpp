@@ -1,6 +1,8 @@
 #include "tray/tray_menu.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "menuxp/menu_xp_metrics.h"
@@ -10,6 +12,7 @@
 #include "platform/dpi.h"
 #include "platform/menu_key_watch.h"
 #include "platform/trace.h"
+#include "platform/unique_icon.h"
 #include "platform/win_app.h"
 #include "platform/window_dc.h"
 #include "resources/resource.h"
@@ -58,14 +61,36 @@ HICON WithMaskFromAlpha(HICON icon, int size)
     return remade;
 }
 
-// An icon of the program's own, at the size the menu draws it at its DPI; the item that gets it
-// destroys it.
+struct LoadedMenuIcon {
+    int id;
+    int size;
+    UniqueIcon icon;
+};
+
+// Every opening shows the same few icons, and making an icon is slow (decoding its PNG, its mask made
+// again): each is made once per size and lent to the items that show it. They live as long as the
+// process. GUI thread only, as the menu.
+std::vector<LoadedMenuIcon> g_loadedMenuIcons;
+
+// An icon of the program's own, at the size the menu draws it at its DPI, shared: the item that shows
+// it does not destroy it.
 HICON LoadMenuIcon(int id, UINT dpi)
 {
     const int size = menuxp::Scaled(CMenuXPItem::kDefaultSize, static_cast<int>(dpi));
-    return WithMaskFromAlpha(
-        static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)),
-        size);
+    auto loaded =
+        std::find_if(g_loadedMenuIcons.begin(), g_loadedMenuIcons.end(),
+                     [&](const LoadedMenuIcon& icon) { return icon.id == id && icon.size == size; });
+    if (loaded == g_loadedMenuIcons.end()) {
+        UniqueIcon icon(
+            WithMaskFromAlpha(static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(id),
+                                                            IMAGE_ICON, size, size, 0)),
+                              size));
+        if (!icon) {
+            return nullptr;
+        }
+        loaded = g_loadedMenuIcons.insert(g_loadedMenuIcons.end(), {id, size, std::move(icon)});
+    }
+    return loaded->icon.get();
 }
 
 }  // namespace
@@ -95,8 +120,10 @@ void ComposeTrayMenu(CMenuXP& menu, bool ocSupported, bool ocWanted)
             menu.AppendSeparator();
         }
         const int icon = entry.icon != 0 ? entry.icon : (entry.id == chosen ? check : 0);
-        menu.AppendItem(std::make_unique<CMenuXPText>(entry.id, entry.text,
-                                                      icon != 0 ? LoadMenuIcon(icon, menu.m_nDpi) : nullptr));
+        auto item = std::make_unique<CMenuXPText>(entry.id, entry.text,
+                                                  icon != 0 ? LoadMenuIcon(icon, menu.m_nDpi) : nullptr);
+        item->m_bIconShared = true;
+        menu.AppendItem(std::move(item));
     }
     // The current choice as a state screen readers announce; its icon shows it already.
     menu.m_bDrawChecked = false;
@@ -128,8 +155,10 @@ void ShowTrayMenu(HWND owner, TrayIcon& icon, bool ocSupported, bool ocWanted)
     CMenuXP menu(DpiAtPoint(at));
     menu.Attach(CreatePopupMenu());
     ComposeTrayMenu(menu, ocSupported, ocWanted);
-    const MenuKeyWatch keys;
+    // Only a menu the keyboard opened gives the focus back after Escape: only it needs the keys watched.
+    std::optional<MenuKeyWatch> keys;
     if (keyboard) {
+        keys.emplace();
         // Queued ahead of the menu's own loop, which takes them first.
         for (int press = menu.DownPressesToFirstEnabled(); press > 0; --press) {
             PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
@@ -140,7 +169,7 @@ void ShowTrayMenu(HWND owner, TrayIcon& icon, bool ocSupported, bool ocWanted)
     }
     // Lets the owner's message loop run once more, so that the menu is really gone before the next click.
     PostMessageW(owner, WM_NULL, 0, 0);
-    if (keyboard && keys.LastKey() == VK_ESCAPE) {
+    if (keys && keys->LastKey() == VK_ESCAPE) {
         icon.ReturnFocus();
     }
 }
