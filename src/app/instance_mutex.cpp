@@ -5,10 +5,11 @@
 #include "platform/trace.h"
 
 InstanceMutex g_instanceMutex;
+OpenMutexFunction g_openMutex = &OpenMutexW;
 
 bool InstanceMutex::Take()
 {
-    if (UniqueHandle running{OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName)};
+    if (UniqueHandle running{g_openMutex(SYNCHRONIZE, FALSE, kInstanceMutexName)};
         running || GetLastError() == ERROR_ACCESS_DENIED) {
         return false;
     }

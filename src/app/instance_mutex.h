@@ -22,5 +22,10 @@ private:
     bool m_held = false;
 };
 
+// The system call that opens the name. Tests replace it: Wine's mutexes take no access rules, so a
+// first instance with higher rights, which this user may not open, cannot be staged there.
+using OpenMutexFunction = HANDLE(WINAPI*)(DWORD access, BOOL inherit, LPCWSTR name);
+extern OpenMutexFunction g_openMutex;
+
 // Held while this process is the running instance.
 extern InstanceMutex g_instanceMutex;

@@ -27,6 +27,8 @@ UINT MonitorDpi(HMONITOR monitor)
 
 }  // namespace
 
+MonitorDpiFunction g_monitorDpi = &MonitorDpi;
+
 UINT SystemDpi()
 {
     static const auto getDpiForSystem =
@@ -41,14 +43,14 @@ UINT SystemDpi()
 
 UINT DpiAtPoint(POINT point)
 {
-    return MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+    return g_monitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
 }
 
 UINT TaskbarDpi()
 {
     const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    return MonitorDpi(taskbar != nullptr ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
-                                         : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    return g_monitorDpi(taskbar != nullptr ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
+                                           : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
 }
 
 int SystemMetricForDpi(int index, UINT dpi)

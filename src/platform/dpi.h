@@ -9,6 +9,11 @@ inline constexpr UINT kDefaultDpi = 96;
 
 // The DPI that the system's metrics are given for (the primary monitor's at sign-in).
 UINT SystemDpi();
+// The DPI a monitor is scaled for, as the system tells it (GetDpiForMonitor, where there is one). Tests
+// replace it: Wine has one DPI for every monitor.
+using MonitorDpiFunction = UINT (*)(HMONITOR monitor);
+extern MonitorDpiFunction g_monitorDpi;
+
 // The DPI of the monitor nearest to a point of the screen.
 UINT DpiAtPoint(POINT point);
 // The DPI of the monitor that shows the taskbar, and with it the notification area; the primary

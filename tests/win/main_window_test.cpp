@@ -11,6 +11,7 @@
 
 #include "app/instance_mutex.h"
 #include "main_window_fixture.h"
+#include "platform/dpi.h"
 #include "platform/unique_icon.h"
 #include "resources/resource.h"
 #include "tray/about_dlg.h"
@@ -133,14 +134,23 @@ TEST(ProgramIcons, EveryStoredPictureLoads)
 
 TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIconOrSubscription)
 {
-    const std::pair<const char*, HANDLE (*)()> others[] = {
-        {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }},
-        {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); }},
+    // An instance with higher rights: its mutex exists, and this user may not open it.
+    const OpenMutexFunction denied = [](DWORD, BOOL, LPCWSTR) -> HANDLE {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
     };
-    for (const auto& [name, create] : others) {
+    const std::tuple<const char*, HANDLE (*)(), OpenMutexFunction> others[] = {
+        {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }, &OpenMutexW},
+        {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); },
+         &OpenMutexW},
+        {"a mutex this user may not open", [] { return CreateEventW(nullptr, FALSE, FALSE, nullptr); },
+         denied},
+    };
+    for (const auto& [name, create, open] : others) {
         SCOPED_TRACE(name);
         HANDLE running = create();
         ASSERT_NE(running, nullptr);
+        g_openMutex = open;
         ASSERT_TRUE(simulator.Start());
         CVelkaroDlg dialog;
         bool ran = false;
@@ -153,10 +163,14 @@ TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIc
         EXPECT_EQ(g_trayCalls[0].record.cbSize, 0u);
         // It left the firmware (and the driver, which it never loaded) to the instance that runs.
         EXPECT_EQ(simulator.Journal().size(), 0u);
+        g_openMutex = &OpenMutexW;
         CloseHandle(running);
         ForgetRun();
     }
 }
+
+UINT g_notificationAreaDpi = 96;
+const MonitorDpiFunction g_realMonitorDpi = g_monitorDpi;
 
 TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
 {
@@ -189,28 +203,24 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
 
         PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);  // handled after the sent messages below
 
-        // The tray icon follows the scale of the notification area's monitor (96 DPI: Wine has one for
-        // all), not the hidden window's; only a new size goes to the shell. 0: that monitor's scale
-        // becomes 144; else the message, which says 144 for the window. Then the icon's side and the
-        // shell calls so far.
+        // The tray icon follows the scale of the notification area's monitor, played through the
+        // monitors' DPI (Wine has one for all), not the hidden window's, which each message says is 144;
+        // only a new size goes to the shell. The notification area's DPI, the message, then the icon's
+        // side and the shell calls so far.
         const int small = GetSystemMetrics(SM_CXSMICON);
-        const std::tuple<UINT, int, std::size_t> scaleSteps[] = {
-            {0, 24, 2},
-            {WM_DPICHANGED, small, 3},
-            {0, 24, 4},
-            {WM_SETTINGCHANGE, small, 5},
-            {WM_DISPLAYCHANGE, small, 5},
-            {WM_DPICHANGED, small, 5},
+        const std::tuple<UINT, UINT, int, std::size_t> scaleSteps[] = {
+            {144, WM_SETTINGCHANGE, 24, 2},   {144, WM_DPICHANGED, 24, 2},
+            {96, WM_DPICHANGED, small, 3},    {144, WM_DISPLAYCHANGE, 24, 4},
+            {96, WM_SETTINGCHANGE, small, 5}, {96, WM_DISPLAYCHANGE, small, 5},
         };
         RECT suggested{};
         GetWindowRect(window, &suggested);
-        for (const auto& [message, size, calls] : scaleSteps) {
-            if (message == 0) {
-                dialog.m_trayIcon.OnDpiChanged(144);
-            } else {
-                SendMessageW(window, message, MAKEWPARAM(144, 144),
-                             message == WM_DPICHANGED ? reinterpret_cast<LPARAM>(&suggested) : 0);
-            }
+        for (const auto& [taskbarDpi, message, size, calls] : scaleSteps) {
+            g_notificationAreaDpi = taskbarDpi;
+            g_monitorDpi = [](HMONITOR) { return g_notificationAreaDpi; };
+            SendMessageW(window, message, MAKEWPARAM(144, 144),
+                         message == WM_DPICHANGED ? reinterpret_cast<LPARAM>(&suggested) : 0);
+            g_monitorDpi = g_realMonitorDpi;
             ASSERT_EQ(g_trayCalls.size(), calls) << message;
             EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_MODIFY));
             EXPECT_EQ(IconSide(g_trayCalls.back().record.hIcon), size) << message;
