@@ -2,6 +2,7 @@
 // icon and a menu the system draws, answering the same callback and Exit command as Velkaro.exe.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "tray/tray_icon.h"
@@ -57,6 +58,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // What every program of the common controls' version 6 must do first, as the real one does: the
+    // yardstick's floor includes it.
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    InitCommonControlsEx(&controls);
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
