@@ -132,13 +132,16 @@ TEST(ProgramIcons, EveryStoredPictureLoads)
     ReleaseDC(nullptr, screen);
 }
 
+// An instance with higher rights: its mutex exists, and this user may not open it.
+HANDLE WINAPI OpenRefused(DWORD, BOOL, LPCWSTR)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
 TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIconOrSubscription)
 {
-    // An instance with higher rights: its mutex exists, and this user may not open it.
-    const OpenMutexFunction denied = [](DWORD, BOOL, LPCWSTR) -> HANDLE {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    };
+    const OpenMutexFunction denied = &OpenRefused;
     const std::tuple<const char*, HANDLE (*)(), OpenMutexFunction> others[] = {
         {"a running instance", [] { return CreateMutexW(nullptr, FALSE, kInstanceMutexName); }, &OpenMutexW},
         {"another kind of object", [] { return CreateEventW(nullptr, FALSE, FALSE, kInstanceMutexName); },
