@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 wine32:i386
   xvfb xdotool x11-apps imagemagick
-  nsis zip
+  nsis zip unzip
 )
 
 missing=()
