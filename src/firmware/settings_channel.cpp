@@ -45,7 +45,7 @@ bool IsSpace(char c)
 
 bool IsOverclockOptionOn()
 {
-    return TestBit(kQuerySystemItem0, kOverclockOptionBit);
+    return ReadOverclockOption().value_or(false);
 }
 
 std::optional<bool> ReadOverclockOption()

@@ -18,16 +18,9 @@ void SystemDriverLibrary::Unload(void* module)
     FreeLibrary(static_cast<HMODULE>(module));
 }
 
-namespace {
-
-// At namespace scope: a function's own statics would bring the runtime's thread-safe initialisation,
-// and with it a threads library. Nothing asks for the driver before main.
-SystemDriverLibrary g_library;
-NvApi g_driver(g_library);
-
-}  // namespace
-
 NvApi& SystemNvApi()
 {
-    return g_driver;
+    static SystemDriverLibrary library;
+    static NvApi driver(library);
+    return driver;
 }

@@ -16,7 +16,6 @@
 #include "platform/dc.h"
 #include "platform/font.h"
 #include "platform/menu.h"
-#include "platform/window_dc.h"
 
 // The system colours a menu is drawn in, and whether a high-contrast theme is on: then every colour of
 // the menu comes from these pairs, text over its own background.

@@ -5,13 +5,10 @@
 
 namespace {
 
-// At namespace scope: a function's own static would bring the runtime's thread-safe initialisation,
-// and with it a threads library. No menu object is made before main.
-std::unordered_map<HMENU, CMenu*> g_handleMap;
-
 std::unordered_map<HMENU, CMenu*>& HandleMap()
 {
-    return g_handleMap;
+    static std::unordered_map<HMENU, CMenu*> map;
+    return map;
 }
 
 // The menu being tracked by CMenu::TrackPopupMenu, innermost first.

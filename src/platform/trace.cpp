@@ -31,14 +31,14 @@ int AppendNumber(wchar_t* line, int length, std::int64_t value, TraceBase base)
     return length;
 }
 
-void Trace(const wchar_t* before, const wchar_t* text, const wchar_t* after, std::int64_t value,
-           TraceBase base, const wchar_t* end)
+// "Tendral: ", the text, `after`, the number, `end`.
+void Trace(const wchar_t* text, const wchar_t* after, std::int64_t value, TraceBase base, const wchar_t* end)
 {
     const DWORD error = GetLastError();
     wchar_t line[320];
     const int room = static_cast<int>(sizeof line / sizeof line[0]) - 40;  // for the number and the end
     int length = 0;
-    for (const wchar_t* part : {before, text, after}) {
+    for (const wchar_t* part : {L"Tendral: ", text, after}) {
         for (; *part != L'\0' && length < room; ++part) {
             line[length++] = *part;
         }
@@ -56,10 +56,10 @@ void Trace(const wchar_t* before, const wchar_t* text, const wchar_t* after, std
 
 void TraceIgnoredFailure(const wchar_t* what)
 {
-    Trace(L"Tendral: ", what, L" failed (error ", GetLastError(), TraceBase::Decimal, L")\n");
+    Trace(what, L" failed (error ", GetLastError(), TraceBase::Decimal, L")\n");
 }
 
 void TraceValue(const wchar_t* text, std::int64_t value, TraceBase base)
 {
-    Trace(L"Tendral: ", text, L"", value, base, L"\n");
+    Trace(text, L"", value, base, L"\n");
 }
