@@ -78,7 +78,7 @@ if tendral_runs_i686; then
   run_ctest win-i686 build/mingw-i686
   e2e_bin=build/mingw-i686/bin
 else
-  echo "win-i686: not run: this kernel runs no 32-bit code (built only)"
+  echo "win-i686: not run: no 32-bit code runs here (kernel or 32-bit Wine; built only)"
 fi
 tendral_wine_stop
 

@@ -23,8 +23,13 @@ tendral_lock_prefix() {
 }
 
 # Creates the prefix once: 64-bit, graphics driver x11 with the null driver as fallback, no crash dialog.
+# A prefix made before the 32-bit Wine was installed lacks its 32-bit system: it is made again.
 tendral_wine_prefix() {
-  [ -f "$WINEPREFIX/.tendral-ready" ] && return 0
+  if [ -f "$WINEPREFIX/.tendral-ready" ]; then
+    { ! tendral_runs_i686 || [ -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; } && return 0
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   echo "wine: creating prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   DISPLAY= "$WINE64" wineboot -i </dev/null >/dev/null 2>&1 || true
@@ -46,8 +51,9 @@ tendral_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
 }
 
-# True when this machine runs 32-bit x86 code natively, so that 32-bit Windows programs run under Wine.
+# True when 32-bit Windows programs run here: the kernel runs 32-bit x86 code natively, and the 32-bit
+# Wine (wine32:i386) is installed, which a mirror with a stale i386 index may have kept from setup.
 tendral_runs_i686() {
   [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && return 1
-  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+  [ -x /usr/lib/wine/wine ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }

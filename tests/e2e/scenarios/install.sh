@@ -105,7 +105,7 @@ scenario_the_portable_zips_hold_the_program_and_a_readme_and_start() {
 Velkaro.exe"
     expect "[$arch] the build of its architecture" cmp "$dir/Velkaro.exe" "$TENDRAL_ROOT/build/$preset/bin/Velkaro.exe"
     if [ $arch = x86 ] && ! tendral_runs_i686; then
-      echo "    [x86] not started: this kernel runs no 32-bit code"
+      echo "    [x86] not started: no 32-bit code runs here"
       continue
     fi
     sim_start 2 0 16
