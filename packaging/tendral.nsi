@@ -1,6 +1,9 @@
 ; Tendral's installer: per user, without administrator rights. scripts/package.sh builds it with
-;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DICON=file
-;            -DBIN_X86=dir -DBIN_X64=dir -DKB_X86=size -DKB_X64=size -DOUTFILE=file
+;   makensis -DVERSION=1.2.3.4 -DCOMPANY=... -DCOPYRIGHT=... -DPRODUCT=... -DMAIN_WINDOW=caption
+;            -DICON=file -DBIN_X86=dir -DBIN_X64=dir -DKB_X86=size -DKB_X64=size
+;            -DUNINSTALLER_HOOK=command -DOUTFILE=file
+; MAIN_WINDOW is the program's main window caption, as the resources define it; the hook runs on the
+; uninstaller (%1) before it is packed, to sign it and keep a copy.
 ; Options: /S installs silently with the defaults; /RUN starts the program at the end of a silent
 ; install too; /D=folder installs elsewhere (last on the command line and unquoted, even with spaces,
 ; as for every NSIS installer).
@@ -9,6 +12,7 @@ Unicode true
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+!uninstfinalize '${UNINSTALLER_HOOK}' = 0
 
 !include MUI2.nsh
 !include x64.nsh
@@ -68,7 +72,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "${COPYRIGHT}"
 Function ${un}EndRunningCopy
   StrCpy $4 0
   ${Do}
-    FindWindow $0 "#32770" "Ormund"
+    FindWindow $0 "#32770" "${MAIN_WINDOW}"
     ${If} $0 = 0
       Return
     ${EndIf}

@@ -13,5 +13,8 @@
 #define IDC_RADIO_OVERCLOCK 1000
 #define IDC_RADIO_STOCK 1001
 
+// The main window's caption: the installer and the tests find a running copy by it.
+#define TENDRAL_MAIN_WINDOW_CAPTION "Ormund"
+
 // System-menu command of the About item.
 #define IDM_ABOUTBOX 0x0010
