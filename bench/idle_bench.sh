@@ -26,7 +26,7 @@ e2e_start_desktop yes || exit 1
 trap 'driver_remove; e2e_stop_desktop' EXIT
 driver_install
 velkaro_start
-probe wait-window Ormund 10000 || { echo "idle bench: the program did not start" >&2; exit 1; }
+probe wait-window "$MAIN_WINDOW" 10000 || { echo "idle bench: the program did not start" >&2; exit 1; }
 pid=$(pgrep -f '^[A-Z]:.*Velkaro\.exe' | head -n 1)  # Wine shows the Windows path as the command
 [ -n "$pid" ] || { echo "idle bench: no process found" >&2; exit 1; }
 sleep 3  # start-up is over

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
+#include "resources/resource.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
 
@@ -140,7 +141,7 @@ int wmain(int argc, wchar_t** argv)
     const int runs = std::max(1, _wtoi(argv[2]));
     std::vector<Program> programs = {{argv[3], L"TendralMinimalTray", L"Minimal tray"}};
     for (int i = 4; i < argc; ++i) {
-        programs.push_back({argv[i], L"#32770", L"Ormund"});
+        programs.push_back({argv[i], L"#32770", L"" TENDRAL_MAIN_WINDOW_CAPTION});
     }
     const int count = static_cast<int>(programs.size());
     std::vector<std::vector<double>> samples(count * kMilestones);

@@ -27,7 +27,7 @@ echo "run: stand-in NVIDIA driver installed in the prefix; its calls go to $E2E_
 sim_start || exit 1
 echo "run: firmware simulator serving (System item 0 = 2, System item 1 = 0, AP item 6 = $(ap6))"
 velkaro_start
-probe wait-window Ormund 15000 || { echo "run: Velkaro.exe did not start" >&2; exit 1; }
+probe wait-window "$MAIN_WINDOW" 15000 || { echo "run: Velkaro.exe did not start" >&2; exit 1; }
 eventually 5 ap6_is 17
 echo "run: Velkaro.exe ($preset) is running; its icon is in the tray of the Wine desktop"
 echo "run: AP item 6 is now $(ap6): the overclocked mode is on"
@@ -53,7 +53,7 @@ else
   echo "run: right-click the icon at the bottom right of the Wine desktop to use the tray menu;"
   echo "run: choose Exit there, or press Ctrl-C here, to end the program"
   # Ctrl-C ends the program the way its Exit command does, so that its shutdown runs.
-  trap 'probe post Ormund 0x0111 303 0 >/dev/null' INT TERM
+  trap 'probe post "$MAIN_WINDOW" 0x0111 303 0 >/dev/null' INT TERM
   until [ -s "$E2E_OUT/velkaro.exit" ]; do sleep 0.5; done
   trap - INT TERM
   echo "run: Velkaro.exe ended with exit code $(cat "$E2E_OUT/velkaro.exit")"

@@ -3,12 +3,15 @@
 # Idempotent and quick when all is present: it only calls apt when something is missing.
 set -euo pipefail
 
+# Every program that the scripts, the tests and the benchmarks call and a minimal Debian lacks:
+# scripts/fresh-check.sh proves the list on one.
 packages=(
   cmake ninja-build g++ googletest libgtest-dev git clang-format
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb xdotool x11-apps imagemagick
-  nsis zip unzip
+  xvfb xdotool x11-apps imagemagick librsvg2-bin procps
+  nsis zip unzip osslsigncode openssl python3 python3-yaml
+  debootstrap
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds all presets, then the three tiers
+# Runs every test: installs what is missing, builds all presets, then the tiers
 #   native  the portable code with g++, plain and under AddressSanitizer + UBSan
 #   win     the Win32 code cross-built with MinGW, run under Wine
+#   release what scripts/package.sh makes, made again elsewhere, signed, and its manifests
 #   e2e     the real Velkaro.exe in a Wine virtual desktop on Xvfb, and the installer and zips
 #           that scripts/package.sh makes
 # after checking the formatting of the sources and that the scripts the docs name can be run,
@@ -82,10 +83,20 @@ else
 fi
 tendral_wine_stop
 
-# The installer and the zips, which the e2e tier installs and starts.
+# The installer and the zips, which the e2e tier installs and starts; then the release as a whole:
+# made again elsewhere, signed, and described to package managers.
 if ! scripts/package.sh >build/package.log 2>&1; then
   echo "package: failed, see build/package.log"
   count package 0 1
+fi
+release_log=build/release.log
+tests/release/check.sh >"$release_log" 2>&1
+grep -E '^(FAIL|    )' "$release_log"
+if read -r _ p _ f _ < <(grep -E '^release: [0-9]+ passed, [0-9]+ failed' "$release_log"); then
+  count release "$p" "$f"
+else
+  echo "release: no results, see $release_log"
+  count release 0 1
 fi
 
 e2e_log=build/e2e.log

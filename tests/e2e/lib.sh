@@ -41,13 +41,13 @@ tray_slot_shows() {
 # Starts the program and waits until it runs (and has made its start-up exchanges).
 start_running() {
   velkaro_start
-  expect "the program runs" probe wait-window Ormund 10000
+  expect "the program runs" probe wait-window "$MAIN_WINDOW" 10000
   expect "start-up is done" eventually 5 sh -c "grep -q 'System:0' '$E2E_JOURNAL'"
   sleep 0.3
 }
 
 exit_program() {
-  probe post Ormund 0x0111 303 0
+  probe post "$MAIN_WINDOW" 0x0111 303 0
   expect_eq "exit code" "$(velkaro_wait_exit)" 0
 }
 

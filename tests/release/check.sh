@@ -25,7 +25,7 @@ result() {  # check name, then the failures found, one per line (none: passed)
   fi
 }
 # The files of a package as one list of "hash name" lines: dist/ and the packed uninstaller.
-fingerprint() { (cd "$1" && sha256sum dist/* dist/winget/* build/package/uninstall.exe); }
+fingerprint() { (cd "$1" && find dist build/package/uninstall.exe -type f | sort | xargs sha256sum); }
 
 package_clone() {  # directory: a fresh clone of the commit, packaged
   git clone -q "$root" "$1" && (cd "$1" && scripts/package.sh >"$1.log" 2>&1)

@@ -16,6 +16,8 @@ E2E_SIM_PID=
 E2E_VELKARO_PID=
 
 E2E_DPI=96
+# The program's main window caption, from its one definition: how the scripts find a running copy.
+MAIN_WINDOW=$(sed -nE 's/^#define TENDRAL_MAIN_WINDOW_CAPTION "(.*)"$/\1/p' "$TENDRAL_ROOT/resources/resource.h")
 
 # Starts an own Xvfb display unless told to use the caller's, and the virtual desktop on it, at the
 # given DPI (96 by default). The desktop is kept in use by a probe that holds it, so that it survives
@@ -122,9 +124,9 @@ velkaro_wait_exit() {
 
 # Ends every Velkaro.exe of this prefix that a scenario left behind.
 velkaro_stop_all() {
-  if probe find Ormund; then
-    probe post Ormund 0x0111 303 0 >/dev/null
-    probe wait-gone Ormund 5000 || "$WINE64" taskkill /f /im Velkaro.exe </dev/null >/dev/null 2>&1
+  if probe find "$MAIN_WINDOW"; then
+    probe post "$MAIN_WINDOW" 0x0111 303 0 >/dev/null
+    probe wait-gone "$MAIN_WINDOW" 5000 || "$WINE64" taskkill /f /im Velkaro.exe </dev/null >/dev/null 2>&1
   fi
   [ -n "$E2E_VELKARO_PID" ] && wait "$E2E_VELKARO_PID" 2>/dev/null
   E2E_VELKARO_PID=

@@ -8,7 +8,7 @@ scenario_refuses_to_run_without_a_driver() {
   velkaro_start
   expect "the refusal appears" probe wait-window Tendral 10000
   expect_eq "its text" "$(probe text Tendral)" "Your system doesn't have NVIDIA graphic chipset"
-  expect "the icon is there while it shows" probe tray-has Ormund 1
+  expect "the icon is there while it shows" probe tray-has "$MAIN_WINDOW" 1
   probe post Tendral 0x0111 1 0
   expect_eq "exit code after dismissing it" "$(velkaro_wait_exit)" 1
   expect "the icon is gone" tray_slot_shows 0 no
@@ -27,7 +27,7 @@ scenario_option_off_switches_nothing_until_its_event_says_on_and_resume_switches
   local waited=$((($(date +%s%N) - start) / 1000000))
   expect "only after the firmware settled (${waited} ms)" test "$waited" -ge 2800
   echo "    option event: switched on after $waited ms"
-  expect_eq "the resume broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
+  expect_eq "the resume broadcast's answer" "$(probe send "$MAIN_WINDOW" 0x0218 7 0)" 0
   expect_eq "switched off by the time it answered" "$(ap6)" 16
   exit_program
 }
@@ -41,10 +41,10 @@ scenario_nothing_that_comes_while_the_refusal_shows_switches_anything() {
   velkaro_start
   expect "the refusal appears" probe wait-window Tendral 10000
   sim_ctl event 0x60 >/dev/null
-  probe post Ormund 0x4041 0 0       # the service's return
-  probe post Ormund 0x0111 300 0     # Enable
-  probe post Ormund 0x0401 1 0x0205  # a right click on the icon
-  expect_eq "the resume broadcast's answer" "$(probe send Ormund 0x0218 7 0)" 0
+  probe post "$MAIN_WINDOW" 0x4041 0 0       # the service's return
+  probe post "$MAIN_WINDOW" 0x0111 300 0     # Enable
+  probe post "$MAIN_WINDOW" 0x0401 1 0x0205  # a right click on the icon
+  expect_eq "the resume broadcast's answer" "$(probe send "$MAIN_WINDOW" 0x0218 7 0)" 0
   sleep 4  # longer than an event's settle wait
   expect "no menu opened" menu_is_closed
   expect_eq "no other box opened" "$(probe count Tendral)" 1
@@ -61,10 +61,10 @@ scenario_a_message_between_two_events_of_one_code_keeps_the_second() {
   sim_start 2 1 16  # System item 1 forces the mode off, but only events look at it
   start_running
   expect "switched on at start-up" ap6_is 17
-  probe post Ormund 0x4040 0x60 0  # handled first, with a wait during which the others queue up
-  probe post Ormund 0x4040 0x5D 0
-  probe post Ormund 0x4041 0 0     # the service's return: switches on again
-  probe post Ormund 0x4040 0x5D 0
+  probe post "$MAIN_WINDOW" 0x4040 0x60 0  # handled first, with a wait during which the others queue up
+  probe post "$MAIN_WINDOW" 0x4040 0x5D 0
+  probe post "$MAIN_WINDOW" 0x4041 0 0     # the service's return: switches on again
+  probe post "$MAIN_WINDOW" 0x4040 0x5D 0
   forced_off_reads() { [ "$(journal | grep -c 'Q:ORV_System:System:1')" -ge "$1" ]; }
   expect "both force-off events read the firmware" eventually 15 forced_off_reads 2
   sleep 0.5
@@ -79,10 +79,10 @@ scenario_a_message_between_two_events_of_one_code_keeps_the_second() {
 scenario_a_switch_on_whose_read_fails_drives_nothing() {
   sim_start
   start_running
-  probe post Ormund 0x0111 301 0  # Disable
+  probe post "$MAIN_WINDOW" 0x0111 301 0  # Disable
   expect "switched off" eventually 5 ap6_is 16
   sim_ctl fault close --count 1 >/dev/null  # the next exchange, Enable's read, gets no answer
-  probe post Ormund 0x0111 300 0  # Enable
+  probe post "$MAIN_WINDOW" 0x0111 300 0  # Enable
   read_failed() { journal | grep -q 'Q:ORV_AP:AP:6 -> fault close'; }
   expect "Enable's read failed" eventually 5 read_failed
   sleep 0.3
@@ -95,7 +95,7 @@ scenario_a_switch_on_whose_read_fails_drives_nothing() {
 # A fault in the driver's library ends the program with one switch-off and without a crash box; a
 # second fault inside that switch-off ends it at once. The exit code is the fault's, 0xC0000005, of
 # which the shell sees the low byte.
-no_box_left() { ! probe windows | grep -qi 'Ormund\|error\|winedbg'; }
+no_box_left() { ! probe windows | grep -qi "$MAIN_WINDOW\\|error\\|winedbg"; }
 
 scenario_a_driver_fault_ends_the_program_switched_off_and_a_second_one_at_once() {
   for faults in 1 2; do
@@ -103,7 +103,7 @@ scenario_a_driver_fault_ends_the_program_switched_off_and_a_second_one_at_once()
     sim_start
     start_running
     expect "switched on at start-up" ap6_is 17
-    probe post Ormund 0x0111 300 0  # Enable: its first switch call faults
+    probe post "$MAIN_WINDOW" 0x0111 300 0  # Enable: its first switch call faults
     expect_eq "exit code after $faults fault(s)" "$(velkaro_wait_exit)" 5
     expect_eq "faults the driver saw" "$(driver_log | grep -c -- '-> fault$')" "$faults"
     if [ "$faults" = 1 ]; then

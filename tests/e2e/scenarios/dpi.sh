@@ -9,7 +9,7 @@ scenario_high_dpi_tray_icon_menu_and_about_box() {
   local left top right bottom width height taskbar
   sim_start 2 0 16
   start_running
-  probe post Ormund 0x0111 302 0
+  probe post "$MAIN_WINDOW" 0x0111 302 0
   expect "the About box at 96 DPI" probe wait-window "About Tendral" 5000
   read -r left top right bottom < <(probe rect "About Tendral")
   width=$((right - left)) height=$((bottom - top))

@@ -48,11 +48,11 @@ Publisher    REG_SZ    ORV
 QuietUninstallString    REG_SZ    \"$dir\\uninstall.exe\" /S
 UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
   expect "its size in KB" test "$(($(reg_value "$UNINSTALL_KEY" EstimatedSize)))" -ge 200
-  expect_eq "a silent install starts nothing unless asked" "$(probe count Ormund)" 0
+  expect_eq "a silent install starts nothing unless asked" "$(probe count "$MAIN_WINDOW")" 0
 
   # A sign-in: wineboot runs what the Run key names.
   on_desktop 20000 'C:\windows\system32\wineboot.exe'
-  expect "the program starts at sign-in" probe wait-window Ormund 10000
+  expect "the program starts at sign-in" probe wait-window "$MAIN_WINDOW" 10000
   expect "with its tray icon" tray_slot_shows 0 yes
   expect "and switches on" eventually 5 ap6_is 17
 
@@ -61,7 +61,7 @@ UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
   # even with the copy's option box open.
   wine_reg delete "$CURRENT_VERSION\\Run" /v Tendral /f >/dev/null
   wine_reg add "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" /v Tendral /t REG_BINARY /d 030000000000000000000000 /f >/dev/null
-  probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
+  probe post "$MAIN_WINDOW" 0x0111 301 0  # Disable: an option event now asks instead of switching
   sim_ctl event 0x60 >/dev/null
   expect "the old copy's option box is open" probe wait-window Tendral 8000
   before=$(journal | wc -l)
@@ -74,8 +74,8 @@ UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
 $STARTED_ON"
   expect_eq "still no Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
   expect_eq "no record of it" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
-  probe post Ormund 0x0111 303 0
-  expect "Exit ends it" probe wait-gone Ormund 10000
+  probe post "$MAIN_WINDOW" 0x0111 303 0
+  expect "Exit ends it" probe wait-gone "$MAIN_WINDOW" 10000
   expect "with nothing running, /RUN starts it" on_desktop 60000 "$(winpath "$SETUP")" /S /RUN
   expect "and it switches on" eventually 10 ap6_is 17
 
@@ -110,7 +110,7 @@ Velkaro.exe"
     fi
     sim_start 2 0 16
     velkaro_start "$dir/Velkaro.exe"
-    expect "[$arch] it starts" probe wait-window Ormund 10000
+    expect "[$arch] it starts" probe wait-window "$MAIN_WINDOW" 10000
     expect "[$arch] and switches on" eventually 5 ap6_is 17
     exit_program
   done

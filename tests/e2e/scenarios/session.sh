@@ -4,7 +4,7 @@
 scenario_a_service_that_comes_late_or_restarts_is_followed() {
   # The program starts before the service: it finds no option, so both mode entries are grayed.
   velkaro_start
-  expect "the program runs" probe wait-window Ormund 10000
+  expect "the program runs" probe wait-window "$MAIN_WINDOW" 10000
   sleep 2
   sim_start 2 0 16
   expect "switched on once the service is there" eventually 15 ap6_is 17
@@ -29,7 +29,7 @@ GpuStockClockSwitch(0x2000,1) -> 0"
 scenario_event_bursts_cost_two_waits_and_one_box_and_mixed_codes_keep_their_order() {
   sim_start 2 0 16
   start_running
-  probe post Ormund 0x0111 301 0  # Disable: an option event now asks instead of switching
+  probe post "$MAIN_WINDOW" 0x0111 301 0  # Disable: an option event now asks instead of switching
   expect "switched off" eventually 5 ap6_is 16
   local before
   before=$(journal | grep -c 'System:0')
@@ -44,12 +44,12 @@ scenario_event_bursts_cost_two_waits_and_one_box_and_mixed_codes_keep_their_orde
   sleep 4  # long enough for a third wait to show in the journal, were there one
   local reads=$(($(journal | grep -c 'System:0') - before))
   expect "the option was read at most twice, not ten times ($reads)" test "$reads" -ge 1 -a "$reads" -le 2
-  expect "the program runs on" probe find Ormund
+  expect "the program runs on" probe find "$MAIN_WINDOW"
   expect_eq "nothing switched" "$(ap6)" 16
 
   # Events of different codes are handled in the order they came, however many queue up meanwhile:
   # force-off, option, force-off, option leaves the mode on.
-  probe post Ormund 0x0111 300 0
+  probe post "$MAIN_WINDOW" 0x0111 300 0
   expect "switched on again" eventually 5 ap6_is 17
   sim_ctl set system1 1 >/dev/null
   before=$(journal | wc -l)

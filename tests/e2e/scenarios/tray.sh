@@ -42,7 +42,7 @@ scenario_tray_menu_grays_the_modes_when_the_option_is_off() {
   expect_eq "clicking a grayed entry sends nothing" "$(journal | wc -l)" "$before"
   press_escape_on_menu
   expect "Escape closes the menu" eventually 3 menu_is_closed
-  probe post Ormund 0x0111 301 0  # the choice can still change, by the command itself
+  probe post "$MAIN_WINDOW" 0x0111 301 0  # the choice can still change, by the command itself
   expect "Disable still writes the firmware's copy" eventually 5 sh -c "grep -q 'S:ORV_AP:AP:6:16' '$E2E_JOURNAL'"
   expect "the menu opens" open_tray_menu
   expect "option off, Disable chosen: as reviewed" menu_matches_reference off-disable
@@ -84,7 +84,7 @@ scenario_the_icons_tip_says_the_mode_and_why_it_is_unavailable() {
   sim_start 2 0 16
   start_running
   expect "overclocked ($(tray_tips))" eventually 5 tray_tip_is "Tendral|Overclocked"
-  probe post Ormund 0x0111 301 0  # Disable
+  probe post "$MAIN_WINDOW" 0x0111 301 0  # Disable
   expect "off by choice ($(tray_tips))" eventually 5 tray_tip_is "Tendral|Not overclocked: Disable is chosen"
   exit_program
   sim_start 0 0 16
