@@ -4,11 +4,29 @@
 
 #include "platform/unique_handle.h"
 
+SecurityInfoReader g_getSecurityInfo = &GetSecurityInfo;
+
 namespace {
 
-// A token information record of variable size, read whole; nothing when it cannot be read.
-std::unique_ptr<BYTE[]> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind)
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using LocalMemory = std::unique_ptr<void, LocalFreeDeleter>;
+
+DWORD LastSubAuthority(PSID sid)
 {
+    const UCHAR count = *GetSidSubAuthorityCount(sid);
+    return count > 0 ? *GetSidSubAuthority(sid, count - 1U) : 0;
+}
+
+// A token information record of variable size, read whole; nothing when it cannot be read.
+std::unique_ptr<BYTE[]> TokenInformation(TOKEN_INFORMATION_CLASS kind)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return nullptr;
+    }
+    const UniqueHandle owner(token);
     DWORD size = 0;
     GetTokenInformation(token, kind, nullptr, 0, &size);
     if (size == 0) {
@@ -18,78 +36,67 @@ std::unique_ptr<BYTE[]> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS k
     return GetTokenInformation(token, kind, record.get(), size, &size) ? std::move(record) : nullptr;
 }
 
-DWORD IntegrityLevel(HANDLE token)
+// The integrity level of an object's mandatory label; an object without one counts as medium, as Windows
+// treats it.
+DWORD LabelIntegrity(PACL sacl)
 {
-    const auto record = TokenInformation(token, TokenIntegrityLevel);
-    if (record == nullptr) {
-        return 0;
+    for (DWORD i = 0; sacl != nullptr && i < sacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(sacl, i, &ace) &&
+            static_cast<ACE_HEADER*>(ace)->AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
+            return LastSubAuthority(&static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace)->SidStart);
+        }
     }
-    const PSID label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(record.get())->Label.Sid;
-    const UCHAR count = *GetSidSubAuthorityCount(label);
-    return count > 0 ? *GetSidSubAuthority(label, count - 1U) : 0;
+    return SECURITY_MANDATORY_MEDIUM_RID;
 }
 
-UniqueHandle ProcessToken(HANDLE process)
+bool IsSystemOrAdministrators(PSID owner)
 {
-    HANDLE token = nullptr;
-    return UniqueHandle(OpenProcessToken(process, TOKEN_QUERY, &token) ? token : nullptr);
+    for (const WELL_KNOWN_SID_TYPE kind :
+         {WinLocalSystemSid, WinLocalServiceSid, WinNetworkServiceSid, WinBuiltinAdministratorsSid}) {
+        if (IsWellKnownSid(owner, kind)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-std::optional<PipeServer> ReadPipeServer(HANDLE pipe)
+// This process's user at this process's integrity level or above.
+bool IsOwnUserAtOwnLevel(PSID owner, PACL sacl)
 {
-    ULONG processId = 0;
-    ULONG session = 0;
-    // The session from the pipe itself: asking it of the process would need rights over a service's
-    // process that a user's program does not have.
-    if (!GetNamedPipeServerProcessId(pipe, &processId) || !GetNamedPipeServerSessionId(pipe, &session)) {
-        return std::nullopt;
-    }
-    PipeServer server;
-    server.session = session;
-    if (server.session == 0) {
-        return server;  // a service: nothing more to know, nor always the right to know it
-    }
-    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    const UniqueHandle serverToken = process ? ProcessToken(process.Get()) : UniqueHandle();
-    const UniqueHandle ownToken = ProcessToken(GetCurrentProcess());
-    if (!serverToken || !ownToken) {
-        return std::nullopt;
-    }
-    const auto serverUser = TokenInformation(serverToken.Get(), TokenUser);
-    const auto ownUser = TokenInformation(ownToken.Get(), TokenUser);
-    if (serverUser == nullptr || ownUser == nullptr) {
-        return std::nullopt;
-    }
-    server.sameUser = EqualSid(reinterpret_cast<const TOKEN_USER*>(serverUser.get())->User.Sid,
-                               reinterpret_cast<const TOKEN_USER*>(ownUser.get())->User.Sid) != FALSE;
-    server.integrity = IntegrityLevel(serverToken.Get());
-    return server;
-}
-
-bool IsTrusted(const std::optional<PipeServer>& server)
-{
-    if (!server.has_value()) {
+    const auto user = TokenInformation(TokenUser);
+    const auto level = TokenInformation(TokenIntegrityLevel);
+    if (user == nullptr || level == nullptr ||
+        !EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.get())->User.Sid)) {
         return false;
     }
-    const DWORD own = OwnIntegrityLevel();
-    return server->session == 0 || (server->sameUser && own != 0 && server->integrity >= own);
+    const DWORD own =
+        LastSubAuthority(reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(level.get())->Label.Sid);
+    return own != 0 && LabelIntegrity(sacl) >= own;
 }
 
 }  // namespace
 
-PipeServerReader g_readPipeServer = &ReadPipeServer;
+bool IsServicePipe(HANDLE pipe)
+{
+    PSID owner = nullptr;
+    PACL sacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD result =
+        g_getSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                          &owner, nullptr, nullptr, &sacl, &descriptor);
+    const LocalMemory holder(descriptor);  // owner and sacl point into it
+    if (result != ERROR_SUCCESS || owner == nullptr || !IsValidSid(owner)) {
+        return false;
+    }
+    return IsSystemOrAdministrators(owner) || IsOwnUserAtOwnLevel(owner, sacl);
+}
 
 PipeClient ConnectToService(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent)
 {
     PipeClient pipe = PipeClient::Connect(name, deadline, abortEvent);
-    if (pipe && !IsTrusted(g_readPipeServer(pipe.Handle()))) {
+    if (pipe && !IsServicePipe(pipe.Handle())) {
         return PipeClient();
     }
     return pipe;
-}
-
-DWORD OwnIntegrityLevel()
-{
-    const UniqueHandle token = ProcessToken(GetCurrentProcess());
-    return token ? IntegrityLevel(token.Get()) : 0;
 }

@@ -1,31 +1,28 @@
 // Connections to the firmware service's pipes. The pipes carry the firmware's word and the program acts
-// on it (it drives the GPU's private entries), so only the real service is believed: a process in
-// session 0 (a service), or one of the user's own at the same or a higher integrity level (a simulator
-// the user runs). Any other process that serves the name, one that took it while the service was away
-// say, is no service at all.
+// on it (it drives the GPU's private entries), so only the real service is believed, told by who made
+// the pipe: the system's own accounts (LocalSystem, LocalService, NetworkService) or the Administrators
+// group, as a service's or an elevated process's pipe is owned; or the user this program runs as, at
+// the same or a higher integrity level (a simulator the user runs). A pipe of anyone else, another
+// user's scheduled task in session 0 or a sandboxed process that took the name while the service was
+// away, is no service at all.
 #pragma once
 
 #include <windows.h>
 
-#include <optional>
+#include <aclapi.h>
 
 #include "firmware/pipe_client.h"
 
-// What the program knows of the process at the other end of a pipe.
-struct PipeServer {
-    DWORD session = 0;
-    bool sameUser = false;  // runs as the user this process runs as
-    DWORD integrity = 0;    // the mandatory integrity level's RID, SECURITY_MANDATORY_MEDIUM_RID for example
-};
-
-// Reads who serves the pipe; nothing when that cannot be told. Tests that play another server put a
+// Reads a pipe's owner and mandatory label, as GetSecurityInfo does. Tests that play another owner put a
 // fake in its place; the program never changes it.
-using PipeServerReader = std::optional<PipeServer> (*)(HANDLE pipe);
-extern PipeServerReader g_readPipeServer;
+using SecurityInfoReader = DWORD(WINAPI*)(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted,
+                                          PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                                          PSECURITY_DESCRIPTOR* descriptor);
+extern SecurityInfoReader g_getSecurityInfo;
 
-// Connects as PipeClient::Connect does and keeps the connection only when the service serves it: an
-// untrusted server fails as a missing pipe does.
+// Connects as PipeClient::Connect does and keeps the connection only when the service made the pipe:
+// an untrusted pipe, or one whose owner cannot be read, fails as a missing pipe does.
 PipeClient ConnectToService(const wchar_t* name, ULONGLONG deadline, HANDLE abortEvent);
 
-// The integrity level of this process's token; 0 when it cannot be read.
-DWORD OwnIntegrityLevel();
+// Whether the pipe is the service's, by the rule above.
+bool IsServicePipe(HANDLE pipe);

@@ -2,6 +2,9 @@
 // pipes are opened (for identification only, never waiting for a pipe that is not there, waiting for a busy
 // one), and the events, whose subscription is made again when the service comes late or comes back.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -157,36 +160,78 @@ TEST(FirmwareEvents, ASubscriptionMadeAgainIsReportedOnceAndEventsFlowAgain)
     }
 }
 
-std::optional<PipeServer> g_playedServer;
+// The pipe's security descriptor a test plays, in the security descriptor language; empty: unreadable.
+std::wstring g_playedDescriptor;
 
-TEST(ServiceIdentity, OnlyAServiceOrAProcessOfTheUserAtItsIntegrityIsBelieved)
+DWORD WINAPI PlayDescriptor(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*, PACL*,
+                            PACL* sacl, PSECURITY_DESCRIPTOR* descriptor)
+{
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    if (g_playedDescriptor.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                          g_playedDescriptor.c_str(), SDDL_REVISION_1, descriptor, nullptr)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    GetSecurityDescriptorSacl(*descriptor, &present, sacl, &defaulted);
+    return ERROR_SUCCESS;
+}
+
+// This process's user and integrity level: the user's SID, and the RID of its level.
+std::pair<std::wstring, DWORD> OwnUserAndLevel()
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE user[256];
+    BYTE level[64];
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+    GetTokenInformation(token, TokenIntegrityLevel, level, sizeof(level), &size);
+    CloseHandle(token);
+    wchar_t* text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text);
+    const std::wstring sid = text;
+    LocalFree(text);
+    const PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level)->Label.Sid;
+    return {sid, *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1U)};
+}
+
+TEST(ServiceIdentity, OnlyThePipeOfTheSystemOfAdministratorsOrOfTheUserAtItsLevelIsBelieved)
 {
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.Start());
-    // The simulator, as the system tells it: the user's own process, at the user's level.
-    const DWORD own = OwnIntegrityLevel();
-    const std::optional<PipeServer> real = g_readPipeServer(
-        PipeClient::Connect(firmware_pipes::kSettingsPipe, GetTickCount64() + 1000, nullptr).Handle());
-    ASSERT_TRUE(real && real->sameUser && own != 0);
-    EXPECT_EQ(real->integrity, own);
-    // Believed: a service whoever it runs as, the user's own at the user's level or higher. Not: a lower
-    // level (a sandboxed process), another user's, one that cannot be told.
-    const std::pair<std::optional<PipeServer>, bool> servers[] = {
-        {PipeServer{0, false, 0}, true},           {PipeServer{1, true, own}, true},
-        {PipeServer{1, true, own + 0x1000}, true}, {PipeServer{1, true, own - 0x1000}, false},
-        {PipeServer{1, false, 0x4000}, false},     {std::nullopt, false},
+    // The simulator's pipe as the system tells it: made by the user who runs it, at the user's level.
+    EXPECT_TRUE(IsServicePipe(
+        PipeClient::Connect(firmware_pipes::kSettingsPipe, GetTickCount64() + 1000, nullptr).Handle()));
+    const auto [user, level] = OwnUserAndLevel();
+    ASSERT_FALSE(user.empty());
+    const std::wstring me = L"O:" + user;
+    const std::wstring other = L"O:S-1-5-21-1004336348-1177238915-682003330-1001";
+    const std::pair<std::wstring, bool> descriptors[] = {
+        {L"O:SY", true},  // a service as LocalSystem, in session 0 or not
+        {L"O:LS", true},
+        {L"O:NS", true},
+        {L"O:BA", true},  // an elevated process, whoever started it
+        {me + L"S:(ML;;NW;;;SI)", true},
+        {me, level <= SECURITY_MANDATORY_MEDIUM_RID},  // no label: medium
+        {me + L"S:(ML;;NW;;;LW)", false},              // a sandboxed process of the user's
+        {other, false},                                // another standard user, a scheduled task say
+        {other + L"S:(ML;;NW;;;SI)", false},
+        {L"O:BU", false},
+        {L"O:WD", false},
+        {L"G:SY", false},  // no owner
+        {L"", false},      // the owner cannot be read
     };
-    const PipeServerReader system = std::exchange(g_readPipeServer, [](HANDLE) { return g_playedServer; });
+    const SecurityInfoReader system = std::exchange(g_getSecurityInfo, &PlayDescriptor);
     // The lines of the exchanges and subscriptions: a subscription's end is journaled when the service
     // notices it, which may be after the next row began.
     const auto words = [&] {
         return std::ranges::count_if(
             simulator.Journal(), [](const std::string& line) { return !line.starts_with("UNSUBSCRIBE"); });
     };
-    for (const auto& row : servers) {
-        SCOPED_TRACE(&row - servers);
-        const auto& [server, believed] = row;
-        g_playedServer = server;
+    for (const auto& [descriptor, believed] : descriptors) {
+        SCOPED_TRACE(testing::Message() << std::string(descriptor.begin(), descriptor.end()));
+        g_playedDescriptor = descriptor;
         const auto exchanges = words();
         char request[kRequestSize] = {};
         std::strcpy(request, kQueryApItem6);
@@ -197,7 +242,7 @@ TEST(ServiceIdentity, OnlyAServiceOrAProcessOfTheUserAtItsIntegrityIsBelieved)
             std::pair(believed, believed));
         EXPECT_EQ(words(), exchanges + (believed ? 2 : 0)) << "refused before a word";
     }
-    g_readPipeServer = system;
+    g_getSecurityInfo = system;
 }
 
 }  // namespace

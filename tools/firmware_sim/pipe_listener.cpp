@@ -1,5 +1,7 @@
 #include "firmware_sim/pipe_listener.h"
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <system_error>
 #include <vector>
@@ -13,10 +15,49 @@ constexpr DWORD kBufferSize = 4096;
 // How soon an instance that could not be created or armed is tried again.
 constexpr DWORD kRetryMs = 100;
 
+// The SID of this process's user or of its integrity level, as text; empty when it cannot be read.
+std::wstring OwnSid(TOKEN_INFORMATION_CLASS kind)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    const UniqueHandle owner(token);
+    BYTE record[256];
+    DWORD size = 0;
+    wchar_t* text = nullptr;
+    if (!GetTokenInformation(token, kind, record, sizeof(record), &size))
+        return {};
+    const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(record)->User.Sid
+                                       : reinterpret_cast<TOKEN_MANDATORY_LABEL*>(record)->Label.Sid;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return {};
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+// The pipes' owner is this process's user and their label its integrity level, as Windows makes a
+// user's pipe (the level implicitly at medium); Wine records neither unless told, and the program
+// believes only a pipe whose maker it can read. The access is the system's default.
+void* OwnPipeSecurity()
+{
+    const std::wstring sddl =
+        L"O:" + OwnSid(TokenUser) + L"S:(ML;;NW;;;" + OwnSid(TokenIntegrityLevel) + L")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        std::fprintf(stderr, "firmware_sim: the pipes get the default security (error %lu)\n",
+                     GetLastError());
+    return descriptor;
+}
+
 }  // namespace
 
 PipeListener::PipeListener(std::wstring name, Handler handler)
-    : name_(std::move(name)), handler_(std::move(handler)), quit_event_(MakeManualResetEvent())
+    : name_(std::move(name)),
+      handler_(std::move(handler)),
+      security_(OwnPipeSecurity()),
+      quit_event_(MakeManualResetEvent())
 {
     for (Slot& slot : slots_)
         slot.connected = MakeManualResetEvent();
@@ -81,9 +122,10 @@ UniqueHandle PipeListener::CreateInstance(bool first_instance) const
     DWORD open_mode =
         PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first_instance ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     DWORD pipe_mode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), security_.get(), FALSE};
     return UniqueHandle(CreateNamedPipeW(name_.c_str(), open_mode, pipe_mode, PIPE_UNLIMITED_INSTANCES,
                                          kBufferSize, kBufferSize, firmware_pipes::kConnectTimeoutMs,
-                                         nullptr));
+                                         &security));
 }
 
 // Runs on the accept thread only: Windows cancels a thread's pending I/O when that thread exits.
