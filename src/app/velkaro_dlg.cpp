@@ -17,6 +17,7 @@
 #include "tray/about_dlg.h"
 
 CAboutDlg* g_aboutDialog = nullptr;
+MessageFilterFunction g_changeWindowMessageFilterEx = &ChangeWindowMessageFilterEx;
 
 namespace {
 
@@ -105,6 +106,7 @@ BOOL CVelkaroDlg::OnInitDialog()
     // Only the instance that holds the name switches anything, so only it has a switch-off to make.
     m_faultGuard = std::make_unique<FaultGuard>(&CVelkaroDlg::LastActOnFault, this);
     m_keyFilter = std::make_unique<MessageFilter>([this](MSG& message) { return FilterKeys(message); });
+    LetInFromLowerRights();
     AfxEnableControlContainer();
     // Queued before the icon exists, so that it comes ahead of anything the icon brings.
     if (!PostMessageW(m_hWnd, WM_FINISH_STARTUP, 0, 0)) {
@@ -135,6 +137,19 @@ LRESULT CVelkaroDlg::OnFinishStartup()
         StartBrightnessWatcher();
     }
     return 0;
+}
+
+// Run elevated (an installer run as administrator starts it so), the program gets no message from a
+// program of lower rights but those let in here: Explorer's notifications for the icon and its
+// restart, and the close request of an installer that updates or removes it. Nothing else: every
+// other input comes from the system or from the program itself.
+void CVelkaroDlg::LetInFromLowerRights()
+{
+    for (const UINT message : {WM_TRAYNOTIFY, WM_TASKBARCREATED, static_cast<UINT>(WM_CLOSE)}) {
+        if (!g_changeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr)) {
+            TraceIgnoredFailure(L"letting a message from lower rights in");
+        }
+    }
 }
 
 void CVelkaroDlg::AddSystemMenuAbout()

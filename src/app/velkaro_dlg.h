@@ -22,6 +22,12 @@
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
 
+// Lets a message from a program of lower rights through to a window, as ChangeWindowMessageFilterEx
+// does. Tests that record what the program lets in replace it; the program never changes it.
+using MessageFilterFunction = BOOL(WINAPI*)(HWND window, UINT message, DWORD action,
+                                            PCHANGEFILTERSTRUCT status);
+extern MessageFilterFunction g_changeWindowMessageFilterEx;
+
 class CVelkaroDlg : public CDialog, private WindowEffects {
 public:
     CVelkaroDlg();
@@ -42,6 +48,7 @@ protected:
     void DoDataExchange() override;
 
 private:
+    void LetInFromLowerRights();
     void AddSystemMenuAbout();
     void SubscribeFirmwareEvents();
     void StartBrightnessWatcher();

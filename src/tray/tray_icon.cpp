@@ -50,10 +50,6 @@ bool TrayIcon::Add(HWND window, int iconId, UINT dpi)
     m_record.hIcon = m_icon.get();
     lstrcpynW(m_record.szTip, kTrayTip, 128);
     m_record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    // An elevated program gets no messages from a lower-rights Explorer unless it lets them in.
-    if (!ChangeWindowMessageFilterEx(window, WM_TASKBARCREATED, MSGFLT_ALLOW, nullptr)) {
-        TraceIgnoredFailure(L"letting TaskbarCreated in");
-    }
     if (Notify(NIM_ADD)) {
         return true;
     }

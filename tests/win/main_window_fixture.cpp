@@ -10,6 +10,7 @@ std::vector<TrayCall> g_trayCalls;
 std::vector<std::wstring> g_tipChanges;
 int g_trayFailures = 0;
 const RECT* g_trayIconRect = nullptr;
+std::set<UINT> g_letIn;
 
 namespace {
 
@@ -29,6 +30,14 @@ BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAW record)
     if (g_trayFailures > 0) {
         --g_trayFailures;
         return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI RecordLetIn(HWND, UINT message, DWORD action, PCHANGEFILTERSTRUCT)
+{
+    if (action == MSGFLT_ALLOW) {
+        g_letIn.insert(message);
     }
     return TRUE;
 }
@@ -79,6 +88,7 @@ void MainWindow::SetUp()
     g_trayIconRect = nullptr;
     g_shellNotifyIcon = &RecordTrayCall;
     g_shellNotifyIconGetRect = &TellTrayIconRect;
+    g_changeWindowMessageFilterEx = &RecordLetIn;
 }
 
 void MainWindow::TearDown()
@@ -86,6 +96,7 @@ void MainWindow::TearDown()
     ForgetRun();
     g_shellNotifyIcon = &Shell_NotifyIconW;
     g_shellNotifyIconGetRect = &Shell_NotifyIconGetRect;
+    g_changeWindowMessageFilterEx = &ChangeWindowMessageFilterEx;
 }
 
 void MainWindow::ForgetRun()
@@ -95,4 +106,5 @@ void MainWindow::ForgetRun()
     g_aboutDialog = nullptr;
     g_trayCalls.clear();
     g_tipChanges.clear();
+    g_letIn.clear();
 }

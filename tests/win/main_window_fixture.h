@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ extern std::vector<std::wstring> g_tipChanges;
 extern int g_trayFailures;
 // Where the recorded shell says the icon is; null: it does not tell (E_NOTIMPL, as Wine's answers).
 extern const RECT* g_trayIconRect;
+
+// The messages the program lets in from programs of lower rights, for when it runs elevated.
+extern std::set<UINT> g_letIn;
 
 // Runs the dialog modally; `script` runs once inside its modal loop, after start-up.
 INT_PTR RunModal(CVelkaroDlg& dialog, std::function<void()> script);
