@@ -65,42 +65,84 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} FileVersion "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} FileDescription "${PRODUCT} Setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "${COPYRIGHT}"
 
-; Ends a running copy through its window: closing it switches the overclocked mode off first, which
-; ending the process any other way would not do. Waits for the process, then aborts the install or
-; uninstall with a message if a copy is still there.
-!macro DEFINE_END_RUNNING_COPY un
-Function ${un}EndRunningCopy
+; The folder whose copies EndRunningCopies ends, and the folder of the copy installed before this one.
+Var CopyFolder
+Var OldFolder
+
+; Writes the folder in the variable in its long form, as Windows names a running program's file: the
+; same folder given with short names then compares equal. A folder that does not exist stays as given.
+!macro LONG_PATH var
+  StrCpy $R9 ${var}
+  System::Call "kernel32::GetLongPathNameW(w R9, w .r0, i ${NSIS_MAX_STRLEN}) i .r1"
+  ${If} $1 <> 0
+    StrCpy ${var} $0
+  ${EndIf}
+!macroend
+
+; Ends each copy that runs from $CopyFolder through its window: closing it switches the overclocked mode
+; off first, which ending the process any other way would not do. A copy started from anywhere else,
+; the portable zip's say, is left alone. Waits for each process; aborts the install or uninstall
+; with a message (silently: exit code 2) when a copy is still there after three tries.
+!macro DEFINE_END_RUNNING_COPIES un
+Function ${un}EndRunningCopies
+  !insertmacro LONG_PATH $CopyFolder
   StrCpy $4 0
   ${Do}
-    FindWindow $0 "#32770" "${MAIN_WINDOW}"
-    ${If} $0 = 0
-      Return
-    ${EndIf}
+    ; $0: the next window with the caption, after the one in $0; $3: its program's path.
+    StrCpy $0 0
+    ${Do}
+      FindWindow $0 "#32770" "${MAIN_WINDOW}" "" $0
+      ${If} $0 = 0
+        Return
+      ${EndIf}
+      System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
+      System::Call "kernel32::OpenProcess(i 0x00101000, i 0, i r1) p .r2"  ; SYNCHRONIZE, QUERY_LIMITED_INFORMATION
+      StrCpy $3 ""
+      ${If} $2 P<> 0
+        System::Call "kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})"
+      ${EndIf}
+      ${If} $3 == "$CopyFolder\${EXE}"  ; compared without regard to case, as Windows names files
+        ${Break}
+      ${EndIf}
+      System::Call "kernel32::CloseHandle(p r2)"
+    ${Loop}
     ${If} $4 >= 3
+      System::Call "kernel32::CloseHandle(p r2)"
       MessageBox MB_ICONSTOP "${PRODUCT} is still running. End it with Exit in its tray menu, then try again." /SD IDOK
+      SetErrorLevel 2
       Abort
     ${EndIf}
-    System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
-    System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"  ; SYNCHRONIZE
     !if "${un}" == ""
       StrCpy $StartAtEnd 1
     !endif
     SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
-    ${If} $2 P<> 0
-      System::Call "kernel32::WaitForSingleObject(p r2, i 10000)"
-      System::Call "kernel32::CloseHandle(p r2)"
-    ${EndIf}
+    System::Call "kernel32::WaitForSingleObject(p r2, i 10000)"
+    System::Call "kernel32::CloseHandle(p r2)"
     IntOp $4 $4 + 1
   ${Loop}
 FunctionEnd
 !macroend
-!insertmacro DEFINE_END_RUNNING_COPY ""
-!insertmacro DEFINE_END_RUNNING_COPY "un."
+!insertmacro DEFINE_END_RUNNING_COPIES ""
+!insertmacro DEFINE_END_RUNNING_COPIES "un."
 
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   SetShellVarContext current
-  Call EndRunningCopy
+  ; An update into another folder (/D=) takes the place of the copy installed before: that one ends
+  ; too, and its files go, so that one copy and one uninstall entry remain.
+  ReadRegStr $OldFolder HKCU "${UNINSTALL_KEY}" InstallLocation
+  !insertmacro LONG_PATH $OldFolder
+  StrCpy $CopyFolder $INSTDIR
+  !insertmacro LONG_PATH $CopyFolder
+  ${If} $OldFolder == $CopyFolder
+    StrCpy $OldFolder ""
+  ${EndIf}
+  StrCpy $CopyFolder $INSTDIR
+  Call EndRunningCopies
+  ${If} $OldFolder != ""
+    StrCpy $CopyFolder $OldFolder
+    Call EndRunningCopies
+  ${EndIf}
   SetOutPath "$INSTDIR"
   ; The 64-bit program on 64-bit Windows: it must load the driver's 64-bit library.
   ${If} ${RunningX64}
@@ -110,6 +152,11 @@ Section "${PRODUCT}" SecProgram
   ${EndIf}
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}"
+  ${If} $OldFolder != ""
+    Delete "$OldFolder\${EXE}"
+    Delete "$OldFolder\${UNINSTALLER}"
+    RMDir "$OldFolder"
+  ${EndIf}
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
@@ -171,8 +218,17 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext current
-  Call un.EndRunningCopy
+  StrCpy $CopyFolder $INSTDIR
+  Call un.EndRunningCopies
+  ; A copy that still runs (of another session, say) keeps its file: then nothing is removed, and the
+  ; entry and the uninstaller stay, so that the uninstall can be run again.
+  ClearErrors
   Delete "$INSTDIR\${EXE}"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "${PRODUCT} is still running and was not removed. End it, then uninstall it again." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

@@ -97,13 +97,15 @@ sim_stop() {
 # The journal without control lines.
 journal() { grep -v '^#' "$E2E_JOURNAL" 2>/dev/null | tr -d '\r'; }
 
-# Starts Velkaro.exe, the build's or the one given, on the desktop; velkaro_wait_exit tells its exit code.
+# Starts Velkaro.exe, the build's or the one given (a path here, or C:\... in the prefix), on the
+# desktop; velkaro_wait_exit tells its exit code.
 velkaro_start() {
   local exe=${1:-$E2E_BIN/Velkaro.exe}
+  [[ $exe == [A-Z]:\\* ]] || exe=$(winpath "$exe")
   rm -f "$E2E_OUT/velkaro.exit"
   (
     trap '' INT
-    setsid "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run 600000 "$(winpath "$exe")" \
+    setsid "$WINE_RUN" "$E2E_BIN/probe.exe" --desktop "$E2E_DESKTOP" run 600000 "$exe" \
       </dev/null >/dev/null 2>&1
     echo $? >"$E2E_OUT/velkaro.exit"
   ) &

@@ -296,7 +296,9 @@ int Usage()
         "  send TITLE MSG WPARAM LPARAM  send a message (5 s bound) and print the result\n"
         "  tray-has TITLE ID             exit 0 when the dialog's tray icon ID is in the tray\n"
         "  tray-tips                     print the tip of every icon in Wine's tray, its lines joined by |\n"
-        "  windows                       list the top-level windows\n",
+        "  windows                       list the top-level windows\n"
+        "  path TITLE                    print the path of the program whose dialog it is\n"
+        "  lock FILE                     keep the file open, undeletable, until killed\n",
         stderr);
     return 2;
 }
@@ -391,6 +393,28 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"tray-tips" && args.size() == 1) {
         return PrintTrayTips();
+    }
+    if (command == L"path" && args.size() == 2) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(FindDialog(args[1]), &processId);
+        const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+        wchar_t path[MAX_PATH];
+        DWORD size = MAX_PATH;
+        if (!process || !QueryFullProcessImageNameW(process.Get(), 0, path, &size)) {
+            return 1;
+        }
+        std::printf("%ls\n", path);
+        return 0;
+    }
+    if (command == L"lock" && args.size() == 2) {
+        // As a running program's file is on Windows: readable, but neither written nor deleted.
+        const UniqueHandle file(
+            CreateFileW(args[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) {
+            return 1;
+        }
+        Sleep(INFINITE);
+        return 0;
     }
     if (command == L"windows" && args.size() == 1) {
         EnumWindows(PrintWindow, 0);

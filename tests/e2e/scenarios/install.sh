@@ -23,13 +23,18 @@ standin() {
   [ -z "${1:-}" ] || cp "$TENDRAL_ROOT/build/mingw-x86_64/standin/nvapi64.dll" "$WINEPREFIX/drive_c/windows/system32/"
 }
 lines_since() { journal | tail -n +$(($1 + 1)); }
+# Takes away what an earlier run may have left: the folders the scenarios install into and the entry.
+forget_installs() {
+  rm -rf "$@" "$WINEPREFIX"/drive_c/Tendral*
+  wine_reg delete "$UNINSTALL_KEY" /f >/dev/null
+}
 
 scenario_the_installer_starts_it_at_sign_in_updates_it_and_leaves_nothing_behind() {
   tendral_runs_i686 || { E2E_SKIP="the installer is a 32-bit program"; return; }
   # A folder of the user's own (/D= takes no quotes, so no space), and the default one, which stays empty.
   local dir='C:\Tendral' unix=$WINEPREFIX/drive_c/Tendral before default
   default=$(DISPLAY= "$WINE64" winepath -u "$(DISPLAY= "$WINE64" cmd.exe /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')\\Programs\\Tendral" 2>/dev/null)
-  rm -rf "$default" "$unix"  # what a failed run may have left
+  forget_installs "$default"
   standin install
   sim_start 2 0 16
 
@@ -47,7 +52,14 @@ NoRepair    REG_DWORD    0x1
 Publisher    REG_SZ    ORV
 QuietUninstallString    REG_SZ    \"$dir\\uninstall.exe\" /S
 UninstallString    REG_SZ    \"$dir\\uninstall.exe\""
-  expect "its size in KB" test "$(($(reg_value "$UNINSTALL_KEY" EstimatedSize)))" -ge 200
+  expect "its size in KB" test "$(($(reg_value "$UNINSTALL_KEY" EstimatedSize)))" -ge 100
+  expect_eq "the entry the winget manifest names" \
+    "$(sed -nE '/^AppsAndFeaturesEntries:/,/^[A-Z]/s/^[- ] ([A-Za-z]+): /\1=/p' "$DIST"/winget/*.installer.yaml)" \
+    "DisplayName=$(reg_value "$UNINSTALL_KEY" DisplayName)
+Publisher=$(reg_value "$UNINSTALL_KEY" Publisher)
+DisplayVersion=$(reg_value "$UNINSTALL_KEY" DisplayVersion)
+ProductCode=${UNINSTALL_KEY##*\\}"
+  expect "the uninstaller is the one the build packed" cmp "$unix/uninstall.exe" "$TENDRAL_ROOT/build/package/uninstall.exe"
   expect_eq "a silent install starts nothing unless asked" "$(probe count "$MAIN_WINDOW")" 0
 
   # A sign-in: wineboot runs what the Run key names.
@@ -91,6 +103,56 @@ $STARTED_ON"
   expect_eq "the Run value is removed" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" ""
   expect_eq "Windows' record of it is removed" "$(reg_value "$CURRENT_VERSION\\Explorer\\StartupApproved\\Run" Tendral)" ""
   expect_eq "the Uninstall key is removed" "$(wine_reg query "$UNINSTALL_KEY" | grep -c REG_)" 0
+  standin
+}
+
+running_from() { [ "$(probe path "$MAIN_WINDOW")" = "$1" ]; }
+
+scenario_the_installer_closes_moves_and_removes_its_own_copy_only() {
+  tendral_runs_i686 || { E2E_SKIP="the installer is a 32-bit program"; return; }
+  local old='C:\Tendral' new='C:\Tendral2' zip=$E2E_OUT/zip-portable before lock code
+  local oldunix=$WINEPREFIX/drive_c/Tendral newunix=$WINEPREFIX/drive_c/Tendral2
+  forget_installs "$zip"
+  standin install
+  sim_start 2 0 16
+  expect "the install succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S "/D=$old"
+
+  # A portable copy runs: an update leaves it alone, and starts no copy in its place.
+  unzip -q "$DIST"/Tendral-*-x64.zip -d "$zip"
+  velkaro_start "$zip/Velkaro.exe"
+  expect "the portable copy switches on" eventually 5 ap6_is 17
+  before=$(journal | wc -l)
+  expect "the update succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S
+  expect "the portable copy runs on" running_from "$(winpath "$zip/Velkaro.exe")"
+  expect_eq "nobody switched" "$(lines_since "$before")" ""
+  exit_program
+
+  # The installed copy runs: an update into another folder ends it, removes its files and starts the
+  # copy of the new folder, with one uninstall entry for it.
+  velkaro_start "$old\\Velkaro.exe"
+  expect "the installed copy switches on" eventually 5 ap6_is 17
+  expect "the update into another folder succeeds" on_desktop 60000 "$(winpath "$SETUP")" /S "/D=$new"
+  expect "the copy of the new folder runs" eventually 10 running_from "$new\\Velkaro.exe"
+  expect "the old folder is gone" test ! -e "$oldunix"
+  expect_eq "the uninstall entry" "$(reg_value "$UNINSTALL_KEY" InstallLocation)" "$new"
+
+  # A copy that keeps its file (one of another session, say): the uninstall says so and keeps what
+  # lets it run again. With _?= the uninstaller runs in place, and its exit code is its own.
+  "$WINE_RUN" "$E2E_BIN/probe.exe" lock "$new\\Velkaro.exe" </dev/null >/dev/null 2>&1 &
+  lock=$!
+  sleep 1
+  on_desktop 60000 "$new\\uninstall.exe" /S "_?=$new"
+  code=$?
+  expect_eq "the uninstall fails" "$code" 2
+  expect "it ended the running copy first" probe wait-gone "$MAIN_WINDOW" 1000
+  expect "the program stays" test -e "$newunix/Velkaro.exe"
+  expect "the uninstaller stays" test -e "$newunix/uninstall.exe"
+  expect_eq "the uninstall entry stays" "$(reg_value "$UNINSTALL_KEY" UninstallString)" "\"$new\\uninstall.exe\""
+  kill "$lock"
+  wait "$lock" 2>/dev/null
+  expect "run again, it succeeds" on_desktop 60000 "$new\\uninstall.exe" /S
+  expect "and removes the folder" eventually 20 test ! -e "$newunix"
+  expect_eq "and the entry" "$(wine_reg query "$UNINSTALL_KEY" | grep -c REG_)" 0
   standin
 }
 
