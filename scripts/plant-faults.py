@@ -147,7 +147,9 @@ def run_check(check, log):
     if not sh("scripts/build.sh mingw-x86_64", log):
         return False
     if kind == "win":
-        return sh(WINE + f"cd build/mingw-x86_64 && ctest --output-on-failure -R '{pattern}'", log)
+        # The Wine server holds the prefix's lock while it runs: it ends with the check.
+        return sh(WINE + f"(cd build/mingw-x86_64 && ctest --output-on-failure -R '{pattern}'); "
+                  "passed=$?; tendral_wine_stop; exit $passed", log)
     if "installer" in pattern and not sh("scripts/package.sh", log):
         return False
     return sh(f"tests/e2e/run.sh build/mingw-x86_64/bin '{pattern}'", log)
