@@ -49,6 +49,8 @@ tendral_wine_start() {
 # Stops the server of this prefix only, and with it every Wine process of the prefix.
 tendral_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
+  # Until it is gone: a run that starts right after would otherwise reach the server as it dies.
+  wineserver -w >/dev/null 2>&1 || true
 }
 
 # True when 32-bit Windows programs run here: the kernel runs 32-bit x86 code natively, and the 32-bit
