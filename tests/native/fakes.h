@@ -60,20 +60,19 @@ public:
     int loaded = 0;  // loads minus unloads
 };
 
-// Records what is asked of it. `insidePumping` runs inside every call that pumps, as a handler that
-// another process's sent message reaches there.
+// Records what is asked of it.
 class RecordedWindow : public WindowEffects {
 public:
     void BlockingWait(std::uint32_t ms) override { effects.push_back("wait " + std::to_string(ms)); }
-    void ShowOptionBoxPumping() override { Pumping("message"); }
-    void ShowRefusalPumping() override { Pumping("refusal"); }
+    void ShowOptionBoxPumping() override { effects.push_back("message"); }
+    void ShowRefusalPumping() override { effects.push_back("refusal"); }
     void LeaveRefused() override { effects.push_back("leave 1"); }
-    void TrackTrayMenuPumping() override { Pumping("menu"); }
-    void ShowAboutBoxPumping() override { Pumping("about"); }
-    void ShowModalAboutBoxPumping() override { Pumping("modal about"); }
+    void TrackTrayMenuPumping() override { effects.push_back("menu"); }
+    void ShowAboutBoxPumping() override { effects.push_back("about"); }
+    void ShowModalAboutBoxPumping() override { effects.push_back("modal about"); }
     bool TakeQueuedRepeatPumping(std::uint32_t) override
     {
-        Pumping("peek");
+        effects.push_back("peek");
         return false;
     }
     void EnableModeControls(bool on) override { effects.push_back("controls " + std::to_string(on)); }
@@ -81,16 +80,6 @@ public:
     int OverclockRadioState() override { return 1; }
     void EndModalLoop() override { effects.push_back("end"); }
     Lines effects;
-    std::function<void()> insidePumping;
-
-private:
-    void Pumping(const std::string& what)
-    {
-        effects.push_back(what);
-        if (auto inside = std::exchange(insidePumping, nullptr)) {
-            inside();
-        }
-    }
 };
 
 // The lines that start with the prefix.
