@@ -244,7 +244,7 @@ private:
             }
         } else if (kind == 'X' || kind == 'C' || kind == 'W' || kind == 'Q' || kind == 'Z' || kind == 'F') {
             if (m_modelPhase == Phase::Starting || m_modelPhase == Phase::Running) {
-                m_modelPhase = Phase::Ending;
+                m_modelPhase = Phase::Ending, m_endingAt = fw::log.size();
             }
             if (m_modelPhase == Phase::Ending) {
                 m_wanted = false;
@@ -292,6 +292,11 @@ private:
             const std::string& line = fw::log[m_logRead];
             if (line.starts_with("GpuOverclockSwitch(") && line.ends_with(") -> 0")) {
                 m_gpuOn = line[line.find(',') + 1] == '1';  // the last one that succeeded
+            }
+            // Also between two checks, while inputs queued behind the ending are still handled.
+            if (m_endingAt && m_logRead >= *m_endingAt && line.starts_with("GpuOverclockSwitch(") &&
+                line.ends_with(",1) -> 0")) {
+                Broken(after, "nothing switched on once ending");
             }
             if (m_refusedAt && m_logRead >= *m_refusedAt &&
                 (line.starts_with("Gpu") || line.starts_with(fw::set))) {
@@ -452,6 +457,7 @@ private:
     Phase m_modelPhase = Phase::Starting;
     std::optional<bool> m_mode;
     std::optional<std::size_t> m_refusedAt;  // the log's length when the GPU check failed
+    std::optional<std::size_t> m_endingAt;   // the log's length when the program was asked to end
     std::optional<std::string> m_broken;
 };
 
