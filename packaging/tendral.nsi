@@ -137,7 +137,6 @@ Section "${PRODUCT}" SecProgram
   ${If} $OldFolder == $CopyFolder
     StrCpy $OldFolder ""
   ${EndIf}
-  StrCpy $CopyFolder $INSTDIR
   Call EndRunningCopies
   ${If} $OldFolder != ""
     StrCpy $CopyFolder $OldFolder

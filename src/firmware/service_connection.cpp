@@ -2,16 +2,12 @@
 
 #include <memory>
 
+#include "platform/local_memory.h"
 #include "platform/unique_handle.h"
 
 SecurityInfoReader g_getSecurityInfo = &GetSecurityInfo;
 
 namespace {
-
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-using LocalMemory = std::unique_ptr<void, LocalFreeDeleter>;
 
 DWORD LastSubAuthority(PSID sid)
 {

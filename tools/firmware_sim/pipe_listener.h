@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "firmware_sim/pipe_connection.h"
+#include "platform/local_memory.h"
 #include "platform/unique_handle.h"
 
 namespace firmware_sim {
@@ -55,14 +56,10 @@ private:
     void Dispatch(UniqueHandle pipe);
     void JoinHandlers(bool finished_only);
 
-    struct LocalFreeDeleter {
-        void operator()(void* memory) const { LocalFree(memory); }
-    };
-
     const std::wstring name_;
     const Handler handler_;
-    const std::unique_ptr<void, LocalFreeDeleter> security_;  // the pipes' security descriptor
-    std::mutex state_mutex_;                                  // serialises Start, Pause, Resume and Stop
+    const LocalMemory security_;  // the pipes' security descriptor
+    std::mutex state_mutex_;      // serialises Start, Pause, Resume and Stop
     bool accepting_ = false;
     UniqueHandle quit_event_;
     std::thread accept_thread_;
