@@ -47,9 +47,6 @@ TEST_F(MainWindow, StartsHiddenWithItsIconAndEndsEveryWayWithIconGoneMutexReleas
         const INT_PTR result = RunModal(dialog, [&] {
             HWND window = dialog.m_hWnd;
             EXPECT_FALSE(IsWindowVisible(window));
-            for (const WPARAM size : {ICON_BIG, ICON_SMALL}) {
-                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, size, 0)), dialog.m_hIcon);
-            }
             HMENU systemMenu = GetSystemMenu(window, FALSE);
             const int count = GetMenuItemCount(systemMenu);
             EXPECT_EQ(GetMenuItemID(systemMenu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
@@ -178,34 +175,42 @@ TEST_F(MainWindow, AnyOtherHolderOfTheNameMeansAnotherInstanceAndALeaveWithoutIc
 UINT g_notificationAreaDpi = 96;
 const MonitorDpiFunction g_realMonitorDpi = g_monitorDpi;
 
-TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
+// The tip follows the controller: one change of the tip alone whenever what it says changes, none when
+// it stays; a taskbar made anew gets the icon with the tip it has now.
+TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsScaleChangesAndTheTip)
 {
     CVelkaroDlg dialog;
     RunModal(dialog, [&] {
         HWND window = dialog.m_hWnd;
+        EXPECT_EQ(g_trayCalls.front().record.szTip, std::wstring(L"Tendral"));  // before start-up's exchanges
         ShowWindow(window, SW_SHOW);
         EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.m_hIcon);
-        EXPECT_EQ(SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 1),
-                  1);  // it follows lParam
         // Start-up's second half runs once: again, it would subscribe and switch anew.
         const std::size_t exchanges = simulator.Journal().size();
         SendMessageW(window, WM_FINISH_STARTUP, 0, 0);
         EXPECT_EQ(simulator.Journal().size(), exchanges);
 
-        // The overclock radio, each command as a click or a menu sends it, and the choice it leaves; OK
-        // reads the radio.
-        const std::tuple<int, UINT, bool> steps[] = {
-            {BST_UNCHECKED, IDOK, false},          {BST_CHECKED, IDOK, true},
-            {BST_CHECKED, ID_TRAY_DISABLE, false}, {BST_UNCHECKED, ID_TRAY_ENABLE, true},
-            {BST_UNCHECKED, ID_TRAY_ABOUT, true},
+        // The overclock radio, each command as a click or a menu sends it, the choice it leaves (OK reads
+        // the radio) and the tips the shell has been given since start-up.
+        const std::wstring on = L"Tendral\nOverclocked", off = L"Tendral\nNot overclocked: Disable is chosen";
+        const std::tuple<int, UINT, bool, std::vector<std::wstring>> steps[] = {
+            {BST_UNCHECKED, IDOK, false, {on, off}},
+            {BST_CHECKED, IDOK, true, {on, off, on}},
+            {BST_UNCHECKED, ID_TRAY_ENABLE, true, {on, off, on}},
+            {BST_CHECKED, ID_TRAY_DISABLE, false, {on, off, on, off}},
+            {BST_CHECKED, ID_TRAY_DISABLE, false, {on, off, on, off}},
+            {BST_UNCHECKED, ID_TRAY_ABOUT, false, {on, off, on, off}},
         };
-        for (const auto& [radio, command, wanted] : steps) {
+        for (const auto& [radio, command, wanted, tips] : steps) {
             dialog.m_radioOverclock.SetCheck(radio);
             SendMessageW(window, WM_COMMAND, command, 0);
             EXPECT_EQ(dialog.m_switch.ocWanted, wanted) << command;
+            EXPECT_EQ(g_tipChanges, tips) << command;
         }
         EXPECT_TRUE(IsWindowVisible(g_aboutDialog->m_hWnd));
+        SendMessageW(window, WM_TASKBARCREATED, 0, 0);
+        EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_ADD));
+        EXPECT_EQ(g_trayCalls.back().record.szTip, off);
 
         PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);  // handled after the sent messages below
 
@@ -215,9 +220,9 @@ TEST_F(MainWindow, KeepsHiddenAndRoutesTheButtonsTrayCommandsAndScaleChanges)
         // side and the shell calls so far.
         const int small = GetSystemMetrics(SM_CXSMICON);
         const std::tuple<UINT, UINT, int, std::size_t> scaleSteps[] = {
-            {144, WM_SETTINGCHANGE, 24, 2},   {144, WM_DPICHANGED, 24, 2},
-            {96, WM_DPICHANGED, small, 3},    {144, WM_DISPLAYCHANGE, 24, 4},
-            {96, WM_SETTINGCHANGE, small, 5}, {96, WM_DISPLAYCHANGE, small, 5},
+            {144, WM_SETTINGCHANGE, 24, 3},   {144, WM_DPICHANGED, 24, 3},
+            {96, WM_DPICHANGED, small, 4},    {144, WM_DISPLAYCHANGE, 24, 5},
+            {96, WM_SETTINGCHANGE, small, 6}, {96, WM_DISPLAYCHANGE, small, 6},
         };
         RECT suggested{};
         GetWindowRect(window, &suggested);
@@ -400,37 +405,6 @@ TEST_F(MainWindow, AnIconTheShellRefusedIsAddedOnALaterTryAndTheTriesStop)
         g_trayFailures = 0;
         ForgetRun();
     }
-}
-
-// The tip follows the controller: one change of the tip alone whenever what it says changes, none when
-// it stays; a taskbar made anew gets the icon with the tip it has now.
-TEST_F(MainWindow, TheTipChangesWhenWhatItSaysChangesAndOnlyThen)
-{
-    CVelkaroDlg dialog;
-    RunModal(dialog, [&] {
-        HWND window = dialog.m_hWnd;
-        const std::wstring on = L"Tendral\nOverclocked", off = L"Tendral\nNot overclocked: Disable is chosen";
-        EXPECT_EQ(g_trayCalls.front().record.szTip,
-                  std::wstring(L"Tendral"));  // added before start-up's exchanges
-        // A command, and the tips the shell has been given since start-up.
-        const std::pair<UINT, std::vector<std::wstring>> steps[] = {
-            {0, {on}},
-            {ID_TRAY_ENABLE, {on}},
-            {ID_TRAY_DISABLE, {on, off}},
-            {ID_TRAY_DISABLE, {on, off}},
-            {ID_TRAY_ENABLE, {on, off, on}},
-        };
-        for (const auto& [command, tips] : steps) {
-            if (command != 0) {
-                SendMessageW(window, WM_COMMAND, command, 0);
-            }
-            EXPECT_EQ(g_tipChanges, tips) << command;
-        }
-        SendMessageW(window, WM_TASKBARCREATED, 0, 0);
-        EXPECT_EQ(g_trayCalls.back().message, static_cast<DWORD>(NIM_ADD));
-        EXPECT_EQ(g_trayCalls.back().record.szTip, on);
-        PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-    });
 }
 
 }  // namespace

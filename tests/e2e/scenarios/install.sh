@@ -156,25 +156,15 @@ scenario_the_installer_closes_moves_and_removes_its_own_copy_only() {
   standin
 }
 
-scenario_the_portable_zips_hold_the_program_and_a_readme_and_start() {
-  local pair arch preset dir
-  standin install
+# Each zip holds its architecture's build, which the other scenarios start, and a readme.
+scenario_the_portable_zips_hold_the_program_and_a_readme() {
+  local pair arch dir
   for pair in x64:mingw-x86_64 x86:mingw-i686; do
-    arch=${pair%:*} preset=${pair#*:} dir=$E2E_OUT/zip-${pair%:*}
+    arch=${pair%:*} dir=$E2E_OUT/zip-${pair%:*}
     rm -rf "$dir"
     unzip -q "$DIST"/Tendral-*-$arch.zip -d "$dir"
     expect_eq "[$arch] its files" "$(ls "$dir")" "README.txt
 Velkaro.exe"
-    expect "[$arch] the build of its architecture" cmp "$dir/Velkaro.exe" "$TENDRAL_ROOT/build/$preset/bin/Velkaro.exe"
-    if [ $arch = x86 ] && ! tendral_runs_i686; then
-      echo "    [x86] not started: no 32-bit code runs here"
-      continue
-    fi
-    sim_start 2 0 16
-    velkaro_start "$dir/Velkaro.exe"
-    expect "[$arch] it starts" probe wait-window "$MAIN_WINDOW" 10000
-    expect "[$arch] and switches on" eventually 5 ap6_is 17
-    exit_program
+    expect "[$arch] the build of its architecture" cmp "$dir/Velkaro.exe" "$TENDRAL_ROOT/build/${pair#*:}/bin/Velkaro.exe"
   done
-  standin
 }

@@ -15,9 +15,6 @@ GpuStockClockSwitch(0x2000,1) -> 0"
   expect "option on, Disable chosen: as reviewed" menu_matches_reference on-disable
   choose enable
   expect "Enable switches on" eventually 5 ap6_is 17
-  expect_eq "the driver was switched on" "$(driver_log | grep '^Gpu' | tail -n 3)" "GpuOverclockSwitch(0x2000,1) -> 0
-GpuOverclockLimit(0x2000,1,0) -> 0
-GpuStockClockSwitch(0x2000,0) -> 0"
   expect "the menu opens for a letter" open_tray_menu
   press_on_menu d
   expect "D chooses Disable, which switches off" eventually 5 ap6_is 16
