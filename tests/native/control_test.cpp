@@ -1,15 +1,12 @@
-// The switch sequences' values, what the event policy asks of the firmware and the window, and the
-// tip's words, against the fake firmware service and the stand-in driver (initialised and enumerated:
-// the first GPU is 0x2000). What every input does to the flags and the mode in each phase of the
-// program's life, in any order, is the model's (controller_model_test.cpp).
+// The switch sequences' values, and what the event policy asks of the firmware and the window, against
+// the fake firmware service and the stand-in driver (initialised and enumerated: the first GPU is
+// 0x2000). What every input does to the flags, the mode and the tip in each phase of the program's
+// life, in any order, is the model's (controller_model_test.cpp).
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
-#include <sstream>
 
 #include "control/event_policy.h"
-#include "control/tray_status.h"
 #include "fakes.h"
 
 namespace {
@@ -106,60 +103,6 @@ TEST_F(Control, FirmwareEventsResubscriptionAndPowerBroadcasts)
         EXPECT_EQ(overclock->ocSupported, supported);
         EXPECT_EQ(service.ap6, ap6After);
         EXPECT_EQ(policy->OnPowerBroadcast(wParam, 0), 0);  // the result follows lParam alone
-    }
-}
-
-// Plays inputs and changes as the model's words: "E" Enable, "D" Disable, "e" and a firmware event's
-// code in hex, "r" the service's return, "p" resume, "i" and System items 0 and 1, "f" and the firmware
-// answering (0), down (1) or refusing sets (2).
-void Play(Control& c, const std::string& words)
-{
-    std::istringstream in(words);
-    for (std::string word; in >> word;) {
-        // clang-format off
-        switch (word[0]) {
-            case 'E': c.overclock->OnTrayEnable(); break;
-            case 'D': c.overclock->OnTrayDisable(); break;
-            case 'e': c.policy->OnFirmwareEvent(std::stoul(word.substr(1), nullptr, 16)); break;
-            case 'r': c.policy->OnResubscribed(); break;
-            case 'p': c.policy->OnPowerBroadcast(kResumeFromSuspend, 0); break;
-            case 'i': service.system0 = word[1] - '0', service.system1 = word[2] - '0'; break;
-            case 'f': down = word[1] == '1', setsFail = word[1] == '2'; break;
-        }
-        // clang-format on
-    }
-}
-
-// What the tip says after start-up's initial state and the inputs of each row. Which state is named,
-// and in what precedence, the model does not tell: it checks only that the tip is true.
-TEST_F(Control, TheTipSaysTheModeAndWhyOverclockingIsUnavailable)
-{
-    const std::tuple<const char*, Values, const char*, TrayStatus> rows[] = {
-        {"", {2, 0, 16}, "", TrayStatus::Overclocked},
-        {"D", {2, 0, 16}, "", TrayStatus::NotWanted},
-        {"", {0, 0, 16}, "", TrayStatus::OptionOff},
-        {"D i00 e60", {2, 0, 16}, "", TrayStatus::OptionOff},
-        {"e79", {2, 1, 16}, "", TrayStatus::ForcedOff},
-        {"p", {2, 0, 16}, "", TrayStatus::AfterSleep},
-        {"", {2, 0, 16}, "status GpuOverclockLimit -5", TrayStatus::DriverRefused},
-        {"D", {2, 0, 16}, "status GpuOverclockLimit -5", TrayStatus::NotWanted},
-        {"D f2 E", {2, 0, 16}, "", TrayStatus::NotRecorded},
-        {"D f1 E", {2, 0, 16}, "", TrayStatus::NoAnswer},
-        {"f1 e60", {2, 0, 16}, "", TrayStatus::NoAnswer},
-        {"f1 e60 f0 r", {2, 0, 16}, "", TrayStatus::Overclocked},
-    };
-    for (const auto& [words, values, plan, status] : rows) {
-        SCOPED_TRACE(std::string(words) + " " + plan);
-        Start(values, plan);
-        overclock->ApplyInitialState();
-        Play(*this, words);
-        EXPECT_EQ(CurrentTrayStatus(*overclock), status);
-    }
-    // Each state in words of its own that fit the tip after its first line.
-    std::set<std::wstring> texts;
-    for (int status = 0; status <= static_cast<int>(TrayStatus::NotRecorded); ++status) {
-        const std::wstring text = TrayStatusText(static_cast<TrayStatus>(status));
-        EXPECT_TRUE(texts.insert(text).second && !text.empty() && text.size() + 8 < 128) << status;
     }
 }
 

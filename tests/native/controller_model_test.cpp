@@ -11,6 +11,8 @@
 #include <deque>
 #include <optional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,11 +29,11 @@ namespace fw = fake_firmware;
 // A step, as a word. Inputs, posted to the window's queue, or sent when marked "!": "e" and a firmware
 // event's code in hex, "r" the service's return, "M" a right click on the icon (the menu), the tray's
 // "E" Enable, "D" Disable, "A" About and "X" Exit, "O" and the radio's state (OK), "C" Cancel, "W"
-// WM_CLOSE (the dialog manager posts a Cancel for it), "S" the system menu's About, "p" resume and "Q" the
-// end of the session. Others: "h" the loop at hand handles the next posted
-// input, "b" the user closes the box or menu at hand, "i" and System items 0 and 1, "f" and the
-// firmware answering (0), down (1) or refusing sets (2), "d" and the driver working (0), failing an
-// entry (1), being reset (2), faulting in its next switch call (3) or in its next two (4).
+// WM_CLOSE (the dialog manager posts a Cancel for it), "S" the system menu's About, "p" resume and "Q"
+// the end of the session. Others: "h" the loop at hand handles the next posted input, "b" the user
+// closes the box or menu at hand, "i" and System items 0 and 1, "f" and the firmware answering (0),
+// down (1) or refusing sets (2), "d" and the driver working (0), failing an entry (1), being reset (2),
+// faulting in its next switch call (3) or in its next two (4).
 using Steps = std::vector<std::string>;
 
 // How the process ended other than through its window's destruction.
@@ -59,6 +61,7 @@ public:
             while (!m_ended && !m_queue.empty()) {  // the steps ran out: what is queued is handled
                 HandleNextPosted();
             }
+            m_statusAtTheEnd = CurrentTrayStatus(m_switch);
             Account("Z");  // the window's destruction
             m_life.Shutdown();
         } catch (const ProcessEnd& end) {
@@ -73,6 +76,8 @@ public:
         }
         return m_broken;
     }
+    // What the tip said once the steps ran out, before the window went.
+    std::optional<TrayStatus> m_statusAtTheEnd;
 
 private:
     // The main window's loop, or a box's or the menu's: runs steps until it is closed, the program
@@ -218,7 +223,7 @@ private:
                 return;
             }
             m_modelPhase = Phase::Running, m_driverLoaded = true;
-            m_supported = m_lastOption = optionOn;
+            m_supported = optionOn;
             if (m_supported && m_wanted) {
                 SwitchOn();
             }
@@ -237,7 +242,7 @@ private:
         } else if (m_modelPhase != Phase::Running) {
             return;
         } else if ((kind == 'e' && Code(input) == kEventOverclockOption) || kind == 'r') {
-            m_supported = m_lastOption = optionOn;
+            m_supported = optionOn;
             m_supported ? (m_wanted ? SwitchOn() : void()) : SwitchOff();
         } else if (kind == 'e' && (Code(input) == kEventForceOffA || Code(input) == kEventForceOffB)) {
             if (!fw::down && ((fw::service.system1 & 1) != 0 || (fw::service.system0 & 4) != 0)) {
@@ -419,11 +424,11 @@ private:
 
     // The model's account: the posted inputs not yet accounted for, in the order they arrived, the event
     // whose account waits for its firmware reading, the user's choice, the option as the program must
-    // take it and as it was last read, the phase, and the mode of the GPU and the firmware, unknown
-    // after a faulty sequence.
+    // take it, whether the driver was loaded, the phase, and the mode of the GPU and the firmware,
+    // unknown after a faulty sequence.
     std::deque<std::string> m_accountQueue;
     std::optional<std::string> m_eventAccount;
-    bool m_wanted = true, m_supported = false, m_lastOption = false, m_driverLoaded = false;
+    bool m_wanted = true, m_supported = false, m_driverLoaded = false;
     Phase m_modelPhase = Phase::Starting;
     std::optional<bool> m_mode;
     std::optional<std::size_t> m_refusedAt;  // the log's length when the GPU check failed
@@ -502,6 +507,42 @@ std::string Report(unsigned seed, const Sequence& found)
         text += ' ' + step;
     }
     return text + '\n';
+}
+
+// What the tip says after start-up and the steps of each row, all handled. Which state is named, and in
+// what precedence, the rules do not tell: they check only that the tip is true.
+TEST(ControllerModel, TheTipSaysTheModeAndWhyOverclockingIsUnavailable)
+{
+    const std::tuple<int, const char*, TrayStatus> rows[] = {
+        {2, "h", TrayStatus::Overclocked},
+        {2, "D h", TrayStatus::NotWanted},
+        {0, "h", TrayStatus::OptionOff},
+        {2, "D h i00 e60 h", TrayStatus::OptionOff},
+        {2, "i21 e79 h h", TrayStatus::ForcedOff},
+        {2, "h !p", TrayStatus::AfterSleep},
+        {2, "d1 h", TrayStatus::DriverRefused},
+        {2, "d1 h d0 D h", TrayStatus::NotWanted},
+        {2, "D h f2 E h", TrayStatus::NotRecorded},
+        {2, "D h f1 E h", TrayStatus::NoAnswer},
+        {2, "h f1 e60 h", TrayStatus::NoAnswer},
+        {2, "h f1 e60 h f0 r h", TrayStatus::Overclocked},
+    };
+    for (const auto& [system0, words, status] : rows) {
+        Steps steps;
+        std::istringstream in(words);
+        for (std::string word; in >> word;) {
+            steps.push_back(word);
+        }
+        ModelRun run(system0, 16, false, steps);
+        EXPECT_EQ(run.Run(), std::nullopt) << words;
+        EXPECT_EQ(run.m_statusAtTheEnd, status) << words;
+    }
+    // Each state in words of its own that fit the tip after its first line.
+    std::set<std::wstring> texts;
+    for (int status = 0; status <= static_cast<int>(TrayStatus::NotRecorded); ++status) {
+        const std::wstring text = TrayStatusText(static_cast<TrayStatus>(status));
+        EXPECT_TRUE(texts.insert(text).second && !text.empty() && text.size() + 8 < 128) << status;
+    }
 }
 
 TEST(ControllerModel, HoldsAlongGeneratedSequences)

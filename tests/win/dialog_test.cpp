@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win_app.h"
 #include "resources/resource.h"
-#include "simulator_process.h"
-#include "standin_install.h"
 
 namespace {
 
@@ -79,21 +76,6 @@ TEST(Dialog, RoutesMessagesAndGivenCommandsThroughItsTable)
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
 
     EXPECT_EQ(CDialog(4242).DoModal(), -1) << "a missing template";
-}
-
-// A library that a portable copy's folder holds (here the test program's) is found there until the
-// search is restricted; then only the system directory's are.
-TEST(LibrarySearch, ALibraryBesideTheProgramIsNoLongerLoadedOnceRestricted)
-{
-    const std::wstring planted = ProgramDirectory() + L"\\tendral_planted.dll";
-    ASSERT_TRUE(CopyFileW(StandInBuiltPath(L"nvapi_noexport.dll").c_str(), planted.c_str(), FALSE));
-    const HMODULE before = LoadLibraryW(L"tendral_planted.dll");
-    EXPECT_NE(before, nullptr);
-    FreeLibrary(before);
-    EXPECT_TRUE(RestrictDllSearchToSystem());
-    EXPECT_EQ(LoadLibraryW(L"tendral_planted.dll"), nullptr);
-    EXPECT_NE(LoadLibraryW(L"version.dll"), nullptr);
-    DeleteFileW(planted.c_str());
 }
 
 }  // namespace
