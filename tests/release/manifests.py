@@ -37,17 +37,15 @@ def has(manifest, fields, where):
 version = (dist / "SHA256SUMS").read_text().split("Tendral-")[1].split("-")[0]
 winget = {path.name: yaml.safe_load(path.read_text()) for path in (dist / "winget").glob("*.yaml")}
 ident = next(iter(winget.values()))["PackageIdentifier"]
-required = {
-    f"{ident}.yaml": ("version", ["DefaultLocale"]),
-    f"{ident}.installer.yaml": ("installer", ["Installers", "InstallerType", "Scope", "ProductCode"]),
-    f"{ident}.locale.en-US.yaml": (
-        "defaultLocale", ["PackageLocale", "Publisher", "PackageName", "License", "ShortDescription"]),
+required = {  # the fields each file's schema requires
+    f"{ident}.yaml": ["DefaultLocale"],
+    f"{ident}.installer.yaml": ["Installers", "InstallerType", "Scope", "ProductCode"],
+    f"{ident}.locale.en-US.yaml": ["PackageLocale", "Publisher", "PackageName", "License", "ShortDescription"],
 }
 check(sorted(winget) == sorted(required), f"winget: files {sorted(winget)}, expected {sorted(required)}")
 for name, manifest in winget.items():
-    kind, fields = required.get(name, ("?", []))
-    has(manifest, ["PackageIdentifier", "PackageVersion", "ManifestType", "ManifestVersion", *fields], name)
-    check(manifest.get("ManifestType") == kind, f"{name}: ManifestType {manifest.get('ManifestType')}")
+    has(manifest, ["PackageIdentifier", "PackageVersion", "ManifestType", "ManifestVersion",
+                   *required.get(name, [])], name)
     check(manifest.get("PackageIdentifier") == ident, f"{name}: another PackageIdentifier")
     check(manifest.get("PackageVersion") == version, f"{name}: PackageVersion is not {version}")
 check(len({manifest.get("ManifestVersion") for manifest in winget.values()}) == 1, "winget: schema versions differ")
