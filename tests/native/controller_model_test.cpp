@@ -545,6 +545,8 @@ TEST(ControllerModel, TheTipSaysTheModeAndWhyOverclockingIsUnavailable)
     }
 }
 
+// With TENDRAL_MODEL_SEQUENCES set (scripts/model-run.sh): that many sequences twice as long, from a
+// fresh seed, printed and not asserted.
 TEST(ControllerModel, HoldsAlongGeneratedSequences)
 {
     const char* const longRun = std::getenv("TENDRAL_MODEL_SEQUENCES");

@@ -28,6 +28,23 @@ scenario_refuses_to_run_without_a_driver_and_nothing_that_comes_meanwhile_acts()
   done
 }
 
+scenario_option_off_switches_nothing_until_its_event_says_on_and_resume_switches_off_at_once() {
+  sim_start 0 0 16
+  start_running
+  expect_eq "nothing written" "$(writes)" 0
+  expect_eq "no switching entry called" "$(driver_log | grep -c '^Gpu')" 0
+  sim_ctl set system0 2 >/dev/null
+  local start=$(date +%s%N)
+  sim_ctl event 0x60 >/dev/null
+  expect "switched on" eventually 8 ap6_is 17
+  local waited=$((($(date +%s%N) - start) / 1000000))
+  expect "only after the firmware settled (${waited} ms)" test "$waited" -ge 2800
+  echo "    option event: switched on after $waited ms"
+  expect_eq "the resume broadcast's answer" "$(probe send "$MAIN_WINDOW" 0x0218 7 0)" 0
+  expect_eq "switched off by the time it answered" "$(ap6)" 16
+  exit_program
+}
+
 # Repeats of an event are merged only while they come one right after another at the head of the
 # queue: the service's return between two force-off events keeps the second, which switches off again.
 scenario_a_message_between_two_events_of_one_code_keeps_the_second() {

@@ -42,9 +42,11 @@ scenario_the_installer_starts_it_at_sign_in_updates_it_and_leaves_nothing_behind
   expect "the 64-bit program is in place" cmp "$unix/Velkaro.exe" "$TENDRAL_ROOT/build/mingw-x86_64/bin/Velkaro.exe"
   expect "with its start-menu shortcut" test -f "${default%/Local/*}/Roaming/Microsoft/Windows/Start Menu/Programs/Tendral.lnk"
   expect_eq "the Run value" "$(reg_value "$CURRENT_VERSION\\Run" Tendral)" "\"$dir\\Velkaro.exe\""
-  # Apps and Features runs these; its other values are the winget manifest's entry, below.
-  expect_eq "the uninstall commands" "$(reg_value "$UNINSTALL_KEY" UninstallString) $(reg_value "$UNINSTALL_KEY" QuietUninstallString)" \
-    "\"$dir\\uninstall.exe\" \"$dir\\uninstall.exe\" /S"
+  # What Apps and Features shows and runs from the folder; its other values are the winget entry's, below.
+  expect_eq "the Uninstall key's paths" "$(for v in DisplayIcon UninstallString QuietUninstallString; do reg_value "$UNINSTALL_KEY" $v; done)" \
+    "$dir\\Velkaro.exe,0
+\"$dir\\uninstall.exe\"
+\"$dir\\uninstall.exe\" /S"
   expect_eq "the entry the winget manifest names" \
     "$(sed -nE '/^AppsAndFeaturesEntries:/,/^[A-Z]/s/^[- ] ([A-Za-z]+): /\1=/p' "$DIST"/winget/*.installer.yaml)" \
     "DisplayName=$(reg_value "$UNINSTALL_KEY" DisplayName)
