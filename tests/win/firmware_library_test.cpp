@@ -21,6 +21,7 @@
 #include "firmware/service_connection.h"
 #include "firmware/settings_channel.h"
 #include "message_pump.h"
+#include "platform/local_memory.h"
 #include "simulator_process.h"
 
 namespace {
@@ -32,6 +33,14 @@ HANDLE WINAPI RecordOpen(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 {
     g_openFlags.push_back(flags);
     return CreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+// One exchange of the query for AP item 6, with its answer in `reply`.
+int QueryApItem6(char (&reply)[kReplySize])
+{
+    char request[kRequestSize] = {};
+    std::strcpy(request, kQueryApItem6);
+    return ORV_CallNamePipe(request, kRequestSize, reply, kReplySize);
 }
 
 TEST(CallNamePipe, OnlyAWholeAnswerWithItsNulWithinTheBoundsIsTaken)
@@ -54,12 +63,10 @@ TEST(CallNamePipe, OnlyAWholeAnswerWithItsNulWithinTheBoundsIsTaken)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault);
         ASSERT_EQ(simulator.Ctl(std::wstring(L"fault ") + row.fault), "ok");
-        char request[kRequestSize] = {};
-        std::strcpy(request, kQueryApItem6);
         char reply[kReplySize];
         std::memset(reply, 'X', sizeof(reply));  // stale bytes, as in a buffer never cleared
         const ULONGLONG start = GetTickCount64();
-        EXPECT_EQ(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize), row.reply.empty() ? 0 : 1);
+        EXPECT_EQ(QueryApItem6(reply), row.reply.empty() ? 0 : 1);
         const ULONGLONG elapsed = GetTickCount64() - start;
         EXPECT_EQ(std::string(reply, strnlen(reply, sizeof(reply))), row.reply);
         EXPECT_TRUE(elapsed >= row.minMs && elapsed < row.maxMs) << elapsed << " ms";
@@ -182,16 +189,16 @@ std::pair<std::wstring, DWORD> OwnUserAndLevel()
 {
     HANDLE token = nullptr;
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    const UniqueHandle owner(token);
     BYTE user[256];
     BYTE level[64];
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
     GetTokenInformation(token, TokenIntegrityLevel, level, sizeof(level), &size);
-    CloseHandle(token);
     wchar_t* text = nullptr;
     ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text);
-    const std::wstring sid = text;
-    LocalFree(text);
+    const LocalMemory held(text);
+    const std::wstring sid = text != nullptr ? text : L"";
     const PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level)->Label.Sid;
     return {sid, *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1U)};
 }
@@ -233,13 +240,9 @@ TEST(ServiceIdentity, OnlyThePipeOfTheSystemOfAdministratorsOrOfTheUserAtItsLeve
         SCOPED_TRACE(testing::Message() << std::string(descriptor.begin(), descriptor.end()));
         g_playedDescriptor = descriptor;
         const auto exchanges = words();
-        char request[kRequestSize] = {};
-        std::strcpy(request, kQueryApItem6);
         char reply[kReplySize];
         CORVWmiAcpi firmware;
-        EXPECT_EQ(
-            std::pair(ORV_CallNamePipe(request, kRequestSize, reply, kReplySize) == 1, Subscribe(firmware)),
-            std::pair(believed, believed));
+        EXPECT_EQ(std::pair(QueryApItem6(reply) == 1, Subscribe(firmware)), std::pair(believed, believed));
         EXPECT_EQ(words(), exchanges + (believed ? 2 : 0)) << "refused before a word";
     }
     g_getSecurityInfo = system;

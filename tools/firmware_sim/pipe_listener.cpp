@@ -31,9 +31,8 @@ std::wstring OwnSid(TOKEN_INFORMATION_CLASS kind)
                                        : reinterpret_cast<TOKEN_MANDATORY_LABEL*>(record)->Label.Sid;
     if (!ConvertSidToStringSidW(sid, &text))
         return {};
-    std::wstring result = text;
-    LocalFree(text);
-    return result;
+    const LocalMemory held(text);
+    return text;
 }
 
 // The pipes' owner is this process's user and their label its integrity level, as Windows makes a
